@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace automation {
+
+// The common dialogs. Each returns nothing when the user cancels.
+class CommonDialog
+{
+public:
+    virtual ~CommonDialog() = default;
+
+    // The colour dialog, starting from initial (0x00BBGGRR); the chosen colour.
+    virtual std::optional<std::uint32_t> ShowColor(std::uint32_t initial) = 0;
+    // The Open dialog, starting in initDir; the chosen file's full name.
+    virtual std::optional<std::string> ShowOpen(const std::string& initDir) = 0;
+    // The Save dialog, starting in initDir; it asks itself before an existing file is
+    // replaced. The chosen file's full name.
+    virtual std::optional<std::string> ShowSave(const std::string& initDir) = 0;
+};
+
+enum class MsgBoxButtons { OK, OKCancel };
+enum class MsgBoxAnswer { OK, Cancel, Close };
+
+// Message boxes.
+class MessageBox
+{
+public:
+    virtual ~MessageBox() = default;
+
+    // Shows the text and waits for the answer; Close when the box was closed without one.
+    virtual MsgBoxAnswer MsgBox(const std::string& text, const std::string& title,
+                                MsgBoxButtons buttons) = 0;
+};
+
+// Opens a compiled help file at a topic.
+class HelpViewer
+{
+public:
+    virtual ~HelpViewer() = default;
+
+    virtual void HtmlHelp(const std::string& file, const std::string& topic) = 0;
+};
+
+} // namespace automation

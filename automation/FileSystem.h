@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace automation {
+
+// The files the program reads and writes: lists, settings, favourites, reports.
+// Paths and names are UTF-8 text.
+class FileSystem
+{
+public:
+    virtual ~FileSystem() = default;
+
+    // Whether path names an ordinary file.
+    virtual bool isFile(const std::string& path) = 0;
+    // Names of the ordinary, non-hidden files directly in folder whose names end with
+    // suffix, compared without regard to case; in directory order.
+    virtual std::vector<std::string> listFiles(const std::string& folder,
+                                               const std::string& suffix) = 0;
+    // The whole file, or nothing when it cannot be read.
+    virtual std::optional<std::string> readFile(const std::string& path) = 0;
+    // Reads the file a line at a time (the line without its CR LF, LF or CR) until
+    // onLine returns false or the file ends; false when the file cannot be opened.
+    virtual bool readLines(const std::string& path,
+                           const std::function<bool(std::string_view)>& onLine) = 0;
+    // Replaces the file whole, atomically: afterwards it holds either its old bytes or
+    // the new ones, never a mix. False when it could not be written.
+    virtual bool replaceFile(const std::string& path, std::string_view bytes) = 0;
+    // Deletes the file; false when it could not be deleted.
+    virtual bool DeleteFile(const std::string& path) = 0;
+};
+
+} // namespace automation

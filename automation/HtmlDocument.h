@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace automation {
+
+class PageWindow;
+
+// The base colours a document takes, each a number 0xRRGGBB.
+enum class DocumentColor { fgcolor, linkcolor, alinkcolor, vlinkcolor, bgcolor };
+
+// The collections whose Length the page report counts.
+enum class DocumentCollection { scripts, styleSheets, Forms, anchors, images, links };
+
+std::string_view memberName(DocumentColor color);
+std::string_view memberName(DocumentCollection collection);
+
+// A page's document object. Every member may raise automation::Error; the body
+// members raise it too when the document has no body (a frameset, a page still
+// loading, a document that is not HTML).
+class HtmlDocument
+{
+public:
+    virtual ~HtmlDocument() = default;
+
+    virtual std::string Title() = 0;
+    // The page's window object.
+    virtual std::shared_ptr<PageWindow> parentwindow() = 0;
+    // Frames.Length and Frames.Item(index).
+    virtual int FramesLength() = 0;
+    virtual std::shared_ptr<PageWindow> FramesItem(int index) = 0;
+
+    // body.background and body.style.fontSize.
+    virtual std::string bodyBackground() = 0;
+    virtual void putBodyBackground(const std::string& value) = 0;
+    virtual std::string bodyFontSize() = 0;
+    virtual void putBodyFontSize(const std::string& value) = 0;
+
+    // Writes one of the base colours; it changes on the page at once.
+    virtual void putColor(DocumentColor color, std::int32_t rgb) = 0;
+
+    virtual std::string referrer() = 0;
+    virtual std::string cookie() = 0;
+    virtual std::string lastModified() = 0;
+    // The Length of one of the document's collections.
+    virtual int collectionLength(DocumentCollection collection) = 0;
+    // images(index).href and images(index).filesize.
+    virtual std::string imageHref(int index) = 0;
+    virtual std::string imageFileSize(int index) = 0;
+    // links(index).innerHTML and links(index).href.
+    virtual std::string linkInnerHTML(int index) = 0;
+    virtual std::string linkHref(int index) = 0;
+};
+
+} // namespace automation

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace automation {
+
+class Browser;
+
+// The shell's collection of open shell and browser windows.
+class ShellWindows
+{
+public:
+    virtual ~ShellWindows() = default;
+
+    // The windows open now, in the collection's order. Each call looks afresh.
+    virtual std::vector<std::shared_ptr<Browser>> items() = 0;
+};
+
+// The desktop shell's automation object.
+class Shell
+{
+public:
+    virtual ~Shell() = default;
+
+    // The collection of open shell and browser windows.
+    virtual std::shared_ptr<ShellWindows> windows() = 0;
+
+    // Minimises every top-level window of the desktop.
+    virtual void MinimizeAll() = 0;
+    // Arranges every top-level window that is not minimised.
+    virtual void TileVertically() = 0;
+    virtual void TileHorizontally() = 0;
+    virtual void CascadeWindows() = 0;
+};
+
+// The scripting shell: where the user's folders are.
+class ScriptingShell
+{
+public:
+    virtual ~ScriptingShell() = default;
+
+    // The path of "Desktop", "MyDocuments" or "Favorites", without a trailing separator.
+    virtual std::string SpecialFolders(const std::string& name) = 0;
+};
+
+// Makes the automation objects the program creates by name.
+class ObjectFactory
+{
+public:
+    virtual ~ObjectFactory() = default;
+
+    virtual std::shared_ptr<Shell> createShell() = 0;
+    virtual std::shared_ptr<ScriptingShell> createScriptingShell() = 0;
+    // A new, not yet visible browser window.
+    virtual std::shared_ptr<Browser> createBrowser() = 0;
+};
+
+} // namespace automation

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "automation/FileSystem.h"
+
+namespace automation {
+
+// The machine's own file system. Listings are sorted by name; hidden files are those
+// whose names begin with a dot.
+class LocalFileSystem : public FileSystem
+{
+public:
+    bool isFile(const std::string& path) override;
+    std::vector<std::string> listFiles(const std::string& folder,
+                                       const std::string& suffix) override;
+    std::optional<std::string> readFile(const std::string& path) override;
+    bool readLines(const std::string& path,
+                   const std::function<bool(std::string_view)>& onLine) override;
+    // Writes a temporary file in the same folder, flushes it to disk, then renames it
+    // over the old one, keeping the old file's permissions.
+    bool replaceFile(const std::string& path, std::string_view bytes) override;
+    bool DeleteFile(const std::string& path) override;
+};
+
+} // namespace automation

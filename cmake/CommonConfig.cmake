@@ -1,0 +1,16 @@
+# Settings every Tabulon target shares: the language level, the warnings, and the
+# sanitizer build that CI runs.
+add_library(tabulon_options INTERFACE)
+target_compile_features(tabulon_options INTERFACE cxx_std_20)
+target_compile_options(tabulon_options INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_definitions(tabulon_options INTERFACE QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII)
+
+if(TABULON_WERROR)
+    target_compile_options(tabulon_options INTERFACE -Werror)
+endif()
+
+if(TABULON_SANITIZE)
+    target_compile_options(tabulon_options INTERFACE
+        -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(tabulon_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and running Tabulon needs.
+# Idempotent and non-interactive: packages already present are left alone.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config clang-format
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  nlohmann-json3-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev
+  # help file: chmcmd compiles it, extract_chmLib opens it without a viewer
+  fp-utils libchm-bin
+  # running: the Japanese captions, a display, a window manager, the browser
+  fonts-ipafont-gothic fontconfig xvfb xauth openbox x11-utils
+  libxcb-cursor0 qt6-qpa-plugins
+  chromium
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
