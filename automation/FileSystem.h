@@ -18,7 +18,7 @@ public:
     // Whether path names an ordinary file.
     virtual bool isFile(const std::string& path) = 0;
     // Names of the ordinary, non-hidden files directly in folder whose names end with
-    // suffix, compared without regard to case; in directory order.
+    // suffix, compared without regard to case; sorted by name.
     virtual std::vector<std::string> listFiles(const std::string& folder,
                                                const std::string& suffix) = 0;
     // The whole file, or nothing when it cannot be read.

@@ -1,0 +1,287 @@
+#include "automation/local/LocalFileSystem.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+namespace automation {
+
+namespace {
+
+constexpr std::size_t kReadChunk = 65536;
+
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return m_fd; }
+    // Closes now, reporting the error a deferred write can surface only here.
+    bool close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+// Opens a file for reading; -1 for a folder too, which open() would accept.
+int openForReading(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+ssize_t readSome(int fd, char* buffer, std::size_t size)
+{
+    while (true) {
+        const ssize_t n = ::read(fd, buffer, size);
+        if (n >= 0 || errno != EINTR)
+            return n;
+    }
+}
+
+bool writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool endsWithIgnoringCase(const std::string& name, const std::string& suffix)
+{
+    if (name.size() < suffix.size())
+        return false;
+    return std::equal(suffix.begin(), suffix.end(), name.end() - suffix.size(),
+                      [](char a, char b) { return asciiLower(a) == asciiLower(b); });
+}
+
+// The process umask, read without changing it: umask() can only be read by setting
+// it, which would race with other threads creating files.
+mode_t currentUmask()
+{
+    if (FILE* f = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f)) {
+            unsigned int mask = 0;
+            if (std::sscanf(line, "Umask: %o", &mask) == 1) {
+                std::fclose(f);
+                return static_cast<mode_t>(mask);
+            }
+        }
+        std::fclose(f);
+    }
+    return 022;
+}
+
+// The file a write to path lands in: a symbolic link is written through, not replaced.
+std::string writeTarget(const std::string& path)
+{
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    std::error_code ec;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
+    return ec ? path : resolved.string();
+}
+
+void syncFolder(const std::string& folder)
+{
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0)
+        ::fsync(fd.get());
+}
+
+} // namespace
+
+bool LocalFileSystem::isFile(const std::string& path)
+{
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+std::vector<std::string> LocalFileSystem::listFiles(const std::string& folder,
+                                                    const std::string& suffix)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder, ec);
+    if (ec)
+        return names;
+    const std::filesystem::directory_iterator end;
+    while (it != end) {
+        std::string name = it->path().filename().string();
+        std::error_code typeError;
+        if (!name.empty() && name.front() != '.' && endsWithIgnoringCase(name, suffix) &&
+            it->is_regular_file(typeError))
+            names.push_back(std::move(name));
+        it.increment(ec);
+        if (ec)
+            break;
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::optional<std::string> LocalFileSystem::readFile(const std::string& path)
+{
+    FileDescriptor fd(openForReading(path));
+    if (fd.get() < 0)
+        return std::nullopt;
+    std::string bytes;
+    struct stat st;
+    if (::fstat(fd.get(), &st) == 0 && st.st_size > 0)
+        bytes.reserve(static_cast<std::size_t>(st.st_size));
+    std::vector<char> buffer(kReadChunk);
+    while (true) {
+        const ssize_t n = readSome(fd.get(), buffer.data(), buffer.size());
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            return bytes;
+        bytes.append(buffer.data(), static_cast<std::size_t>(n));
+    }
+}
+
+bool LocalFileSystem::readLines(const std::string& path,
+                                const std::function<bool(std::string_view)>& onLine)
+{
+    FileDescriptor fd(openForReading(path));
+    if (fd.get() < 0)
+        return false;
+    std::vector<char> buffer(kReadChunk);
+    // The start of a line that runs past the end of the buffer.
+    std::string partial;
+    // A CR ended the last buffer; an LF opening the next one belongs to it.
+    bool afterCr = false;
+    while (true) {
+        const ssize_t got = readSome(fd.get(), buffer.data(), buffer.size());
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        const char* data = buffer.data();
+        const auto size = static_cast<std::size_t>(got);
+        std::size_t i = 0;
+        if (afterCr && data[0] == '\n')
+            i = 1;
+        afterCr = false;
+        while (i < size) {
+            std::size_t j = i;
+            while (j < size && data[j] != '\r' && data[j] != '\n')
+                ++j;
+            if (j == size) {
+                partial.append(data + i, size - i);
+                break;
+            }
+            bool more;
+            if (partial.empty()) {
+                more = onLine(std::string_view(data + i, j - i));
+            } else {
+                partial.append(data + i, j - i);
+                more = onLine(partial);
+                partial.clear();
+            }
+            if (!more)
+                return true;
+            if (data[j] == '\r') {
+                if (j + 1 < size && data[j + 1] == '\n')
+                    ++j;
+                else if (j + 1 == size)
+                    afterCr = true;
+            }
+            i = j + 1;
+        }
+    }
+    if (!partial.empty())
+        onLine(partial);
+    return true;
+}
+
+bool LocalFileSystem::replaceFile(const std::string& path, std::string_view bytes)
+{
+    const std::string target = writeTarget(path);
+    const std::filesystem::path targetPath(target);
+    std::string folder = targetPath.parent_path().string();
+    if (folder.empty())
+        folder = ".";
+    const std::string name = targetPath.filename().string();
+    if (name.empty())
+        return false;
+
+    struct stat old;
+    const bool existed = ::stat(target.c_str(), &old) == 0;
+    if (existed && S_ISDIR(old.st_mode))
+        return false;
+
+    // Hidden, next to the file so the rename stays on one file system; the name is
+    // shortened so the template always fits in a file name.
+    std::string pattern = folder + "/." + name.substr(0, 200) + ".XXXXXX";
+    FileDescriptor fd(::mkostemp(pattern.data(), O_CLOEXEC));
+    if (fd.get() < 0)
+        return false;
+    const std::string temporary = pattern;
+
+    bool ok = writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+    if (ok && existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+        if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
+            // Only root may give a file away; the new file then stays ours.
+        }
+    }
+    if (ok) {
+        const mode_t mode = existed ? (old.st_mode & 07777) : (0644 & ~currentUmask());
+        ok = ::fchmod(fd.get(), mode) == 0;
+    }
+    ok = fd.close() && ok;
+    if (ok)
+        ok = ::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    syncFolder(folder);
+    return true;
+}
+
+bool LocalFileSystem::DeleteFile(const std::string& path)
+{
+    return ::unlink(path.c_str()) == 0;
+}
+
+} // namespace automation
