@@ -1,0 +1,126 @@
+#include "automation/sim/SimServices.h"
+
+#include "automation/sim/SimDesktop.h"
+
+namespace automation::sim {
+
+using nlohmann::json;
+
+bool SimFileSystem::replaceFile(const std::string& path, std::string_view bytes)
+{
+    if (m_writesFail)
+        return false;
+    return m_disk.replaceFile(path, bytes);
+}
+
+bool SimFileSystem::DeleteFile(const std::string& path)
+{
+    const bool deleted = m_disk.DeleteFile(path);
+    json call = {{"op", "DeleteFile"}, {"path", path}};
+    if (!deleted)
+        call["failed"] = true;
+    m_desktop.record(std::move(call));
+    return deleted;
+}
+
+void SimLauncher::ShellExecute(Hwnd owner, const std::string& operation, const std::string& file,
+                               const std::string& parameters, const std::string& directory,
+                               int show)
+{
+    m_desktop.record({{"op", "ShellExecute"},
+                      {"hwnd", owner},
+                      {"operation", operation},
+                      {"file", file},
+                      {"parameters", parameters},
+                      {"directory", directory},
+                      {"show", show}});
+}
+
+void SimLauncher::StartProgram(const std::string& commandLine, int show)
+{
+    m_desktop.record({{"op", "StartProgram"}, {"commandLine", commandLine}, {"show", show}});
+}
+
+namespace {
+
+template <typename T> std::optional<T> takeAnswer(std::deque<std::optional<T>>& queue)
+{
+    if (queue.empty())
+        return std::nullopt;
+    auto answer = std::move(queue.front());
+    queue.pop_front();
+    return answer;
+}
+
+json answerJson(const std::optional<std::string>& answer)
+{
+    return answer ? json(*answer) : json("cancel");
+}
+
+const char* answerName(MsgBoxAnswer answer)
+{
+    switch (answer) {
+    case MsgBoxAnswer::OK:
+        return "OK";
+    case MsgBoxAnswer::Cancel:
+        return "Cancel";
+    case MsgBoxAnswer::Close:
+        return "Close";
+    }
+    return "Cancel";
+}
+
+} // namespace
+
+std::optional<std::uint32_t> SimDialogs::ShowColor(std::uint32_t initial)
+{
+    const auto answer = takeAnswer(m_color);
+    m_shown.push_back({{"kind", "color"},
+                       {"initial", initial},
+                       {"answer", answer ? json(*answer) : json("cancel")}});
+    return answer;
+}
+
+std::optional<std::string> SimDialogs::ShowOpen(const std::string& initDir)
+{
+    auto answer = takeAnswer(m_open);
+    m_shown.push_back({{"kind", "open"}, {"initDir", initDir}, {"answer", answerJson(answer)}});
+    return answer;
+}
+
+std::optional<std::string> SimDialogs::ShowSave(const std::string& initDir)
+{
+    auto answer = takeAnswer(m_save);
+    m_shown.push_back({{"kind", "save"}, {"initDir", initDir}, {"answer", answerJson(answer)}});
+    return answer;
+}
+
+MsgBoxAnswer SimDialogs::MsgBox(const std::string& text, const std::string& title,
+                                MsgBoxButtons buttons)
+{
+    MsgBoxAnswer answer = MsgBoxAnswer::Cancel;
+    if (!m_msgbox.empty()) {
+        answer = m_msgbox.front();
+        m_msgbox.pop_front();
+    }
+    m_shown.push_back({{"kind", "msgbox"},
+                       {"text", text},
+                       {"title", title},
+                       {"buttons", buttons == MsgBoxButtons::OKCancel ? "OKCancel" : "OK"},
+                       {"answer", answerName(answer)}});
+    return answer;
+}
+
+json SimDialogs::takeShown()
+{
+    json shown = std::move(m_shown);
+    m_shown = json::array();
+    return shown;
+}
+
+void SimHelp::HtmlHelp(const std::string& file, const std::string& topic)
+{
+    m_desktop.record({{"op", "HtmlHelp"}, {"file", file}, {"topic", topic}});
+}
+
+} // namespace automation::sim
