@@ -39,7 +39,7 @@ public:
     // Outer bounds in screen pixels.
     virtual Rect frameBounds() const = 0;
     // Brings the window forward and gives it the focus.
-    virtual void raise() = 0;
+    virtual void bringForward() = 0;
 };
 
 // The window-manager calls of the program, on top-level windows by handle.

@@ -1,0 +1,558 @@
+#include "app/Form1.h"
+
+#include "app/MenuTree.h"
+#include "winlist/Favorites.h"
+#include "winlist/ListRebuild.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QTreeWidget>
+#include <cmath>
+#include <map>
+
+namespace tabulon {
+
+using automation::skipOnFailure;
+
+namespace {
+
+const char* const kCaptionProperty = "tabulonCaption";
+
+QString qs(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+// Captions are shown as they are: an ampersand in a site's name is a character, never
+// an access key (no item has one).
+QString menuText(const std::string& caption)
+{
+    return qs(caption).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+void setCaption(QAction* action, const std::string& caption)
+{
+    action->setText(menuText(caption));
+    action->setProperty(kCaptionProperty, qs(caption));
+}
+
+using Handler = void (Form1::*)();
+
+const std::map<std::string, Handler>& handlers()
+{
+    static const std::map<std::string, Handler> table = {
+        {"menuTile", &Form1::menuTile_Click},
+        {"menuTile2", &Form1::menuTile2_Click},
+        {"menuTile3", &Form1::menuTile3_Click},
+        {"menuCascade", &Form1::menuCascade_Click},
+        {"menuCascade2", &Form1::menuCascade2_Click},
+        {"menuMinAll", &Form1::menuMinAll_Click},
+        {"menuNorm", &Form1::menuNorm_Click},
+        {"menuCloseAll", &Form1::menuCloseAll_Click},
+        {"menuHidebar", &Form1::menuHidebar_Click},
+        {"menuAddressBar", &Form1::menuAddressBar_Click},
+        {"menuEND", &Form1::menuEND_Click},
+        {"menuFrame", &Form1::menuFrame_Click},
+        {"menuActivate", &Form1::menuActivate_Click},
+        {"menuClose", &Form1::menuClose_Click},
+        {"menuIconExcept", &Form1::menuIconExcept_Click},
+        {"menuCloseExcept", &Form1::menuCloseExcept_Click},
+        {"menuAddSite", &Form1::menuAddSite_Click},
+        {"menuCopy", &Form1::menuCopy_Click},
+        {"fontp", &Form1::fontp_Click},
+        {"menuCHGcolor", &Form1::menuCHGcolor_Click},
+        {"menuInfo", &Form1::menuInfo_Click},
+        {"EverFront", &Form1::EverFront_Click},
+        {"menuAutoMin", &Form1::menuAutoMin_Click},
+        {"menuDelSite", &Form1::menuDelSite_Click},
+        {"menuEditApp", &Form1::menuEditApp_Click},
+        {"menuSetColor", &Form1::menuSetColor_Click},
+        {"menuVersion", &Form1::menuVersion_Click},
+        {"openHelp", &Form1::openHelp_Click},
+    };
+    return table;
+}
+
+struct ColumnSpec
+{
+    const char* caption;
+    int widthTwips;
+};
+
+constexpr ColumnSpec kColumns[] = {{"Name", 2500}, {"st", 400},  {"高さ", 600},
+                                   {"幅", 600},    {"frm", 500}, {"URL", 6000}};
+
+constexpr TwipsRect kDefaultPosition{105, 600, 6540, 1830};
+
+} // namespace
+
+Form1::Form1(automation::Platform& platform, Module1& module, std::function<void()> onEnd)
+    : m_platform(platform), m_module(module), m_onEnd(std::move(onEnd))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromUtf8(kCaption));
+
+    ListView1 = new QTreeWidget(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setRootIsDecorated(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setAllColumnsShowFocus(true);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setContextMenuPolicy(Qt::NoContextMenu);
+    ListView1->viewport()->installEventFilter(this);
+    setCentralWidget(ListView1);
+    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, &Form1::onUserSelection);
+
+    buildMenus();
+}
+
+Form1::~Form1()
+{
+    m_timer1.reset();
+    if (m_hwnd != 0)
+        m_platform.windows.detachMainWindow();
+}
+
+// ---- start-up ----
+
+void Form1::Form_Load()
+{
+    AutoMin = false;
+    List2.clear();
+
+    ShellApp = m_platform.objects.createShell();
+    ShellWindows = ShellApp->windows();
+
+    std::string desktop;
+    {
+        const auto scripting = m_platform.objects.createScriptingShell();
+        desktop = scripting->SpecialFolders("Desktop");
+        m_module.MyDocPath = scripting->SpecialFolders("MyDocuments");
+    }
+    m_module.WinDir = guessWinDir(desktop);
+
+    m_module.LoadSiteList();
+    syncSiteMenu();
+    m_module.LoadAppList();
+    syncAppMenu();
+
+    m_hwnd = m_platform.windows.attachMainWindow(*this);
+    TopMost = 0;
+    EverFront_Click();
+
+    setupColumns();
+    RefreshList();
+
+    const TwipsRect position = readPosition();
+    show();
+    setTwipsGeometry(position);
+    m_loaded = true;
+
+    m_timer1 = m_platform.clock.startTimer(2000, [this] { Timer1_Timer(); });
+}
+
+TwipsRect Form1::readPosition() const
+{
+    const auto value = [this](const char* key) {
+        return toLong(leadingNumber(m_module.ReadIni("Wposition", key)));
+    };
+    TwipsRect position{value("x1"), value("y1"), value("x2"), value("y2")};
+    // An unusable stored size brings back all four defaults; a position off the
+    // screen is used as it is.
+    if (position.Width < 30 || position.Height <= 30)
+        position = kDefaultPosition;
+    return position;
+}
+
+void Form1::setupColumns()
+{
+    const int tpp = std::max(1, m_platform.windows.screen().twipsPerPixelX);
+    ListView1->clear();
+    QStringList captions;
+    for (const ColumnSpec& column : kColumns)
+        captions << QString::fromUtf8(column.caption);
+    ListView1->setColumnCount(static_cast<int>(captions.size()));
+    ListView1->setHeaderLabels(captions);
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
+        ListView1->setColumnWidth(i, kColumns[i].widthTwips / tpp);
+}
+
+// ---- geometry ----
+
+TwipsRect Form1::twipsGeometry() const
+{
+    const auto screen = m_platform.windows.screen();
+    const QRect frame = frameGeometry();
+    return TwipsRect{frame.x() * screen.twipsPerPixelX, frame.y() * screen.twipsPerPixelY,
+                     frame.width() * screen.twipsPerPixelX, frame.height() * screen.twipsPerPixelY};
+}
+
+void Form1::setTwipsGeometry(const TwipsRect& rect)
+{
+    const auto screen = m_platform.windows.screen();
+    const double tx = std::max(1, screen.twipsPerPixelX);
+    const double ty = std::max(1, screen.twipsPerPixelY);
+    const auto pixels = [](double twips, double perPixel) {
+        return static_cast<int>(std::clamp(std::lround(twips / perPixel), -1000000L, 1000000L));
+    };
+    // The stored size is the outer one; the window manager's frame comes off it.
+    const int frameWidth = frameGeometry().width() - width();
+    const int frameHeight = frameGeometry().height() - height();
+    move(pixels(rect.Left, tx), pixels(rect.Top, ty));
+    resize(std::max(1, pixels(rect.Width, tx) - frameWidth),
+           std::max(1, pixels(rect.Height, ty) - frameHeight));
+}
+
+void Form1::Form_Resize()
+{
+    // The list fills the client area by itself; start-up places the window before
+    // its position counts.
+    if (!m_loaded || m_ended)
+        return;
+    SavePosition();
+}
+
+void Form1::SavePosition()
+{
+    const TwipsRect now = twipsGeometry();
+    if (m_lastSaved && *m_lastSaved == now)
+        return;
+    // A minimised or maximised window, or one whose corner is within 30 twips of the
+    // screen's top or left edge, never changes the stored position.
+    if (state() != automation::WindowState::Normal || now.Left < 30 || now.Top < 30)
+        return;
+    m_module.WriteIni("Wposition", "x1", std::to_string(now.Left));
+    m_module.WriteIni("Wposition", "y1", std::to_string(now.Top));
+    m_module.WriteIni("Wposition", "x2", std::to_string(now.Width));
+    m_module.WriteIni("Wposition", "y2", std::to_string(now.Height));
+    m_lastSaved = now;
+}
+
+// ---- always on top ----
+
+void Form1::EverFront_Click()
+{
+    TopMostWanted = 1 - TopMost;
+    ToggleTopMost();
+}
+
+void Form1::ToggleTopMost()
+{
+    TopMost = 1 - TopMost;
+    EverFront->setChecked(TopMost != 0);
+    SetTopMost(TopMost);
+}
+
+void Form1::SetTopMost(int state)
+{
+    m_platform.windows.SetWindowPos(m_hwnd, state - 2, 0, 0, 0, 0,
+                                    automation::SWP_NOSIZE | automation::SWP_NOMOVE);
+}
+
+void Form1::SuspendTopMost()
+{
+    TopMostWanted = TopMost;
+    if (TopMost == 1)
+        ToggleTopMost();
+}
+
+// ---- the list ----
+
+void Form1::RefreshList()
+{
+    if (ShellWindows)
+        rebuildRows(m_list, *ShellWindows, m_module);
+    else
+        m_list.clearRows();
+    showList();
+    ClrBM();
+    if (TopMost != TopMostWanted)
+        ToggleTopMost();
+}
+
+void Form1::ClrBM()
+{
+    std::string folder;
+    skipOnFailure(
+        [&] { folder = m_platform.objects.createScriptingShell()->SpecialFolders("Favorites"); });
+    cleanFavorites(m_platform.files, folder, PendingFavorite);
+}
+
+// Shows the rows. Items whose texts did not change are kept, so the list neither
+// flickers nor loses its scroll position when a rebuild finds the same windows.
+void Form1::showList()
+{
+    m_showingList = true;
+    const auto& rows = m_list.rows();
+    const int count = static_cast<int>(rows.size());
+    while (ListView1->topLevelItemCount() > count)
+        delete ListView1->takeTopLevelItem(ListView1->topLevelItemCount() - 1);
+    for (int i = 0; i < count; ++i) {
+        QTreeWidgetItem* item = ListView1->topLevelItem(i);
+        if (!item)
+            item = new QTreeWidgetItem(ListView1);
+        const ListRow& row = rows[static_cast<std::size_t>(i)];
+        const auto setText = [item](int column, const std::string& text) {
+            const QString value = qs(text);
+            if (item->text(column) != value)
+                item->setText(column, value);
+        };
+        setText(0, row.text);
+        for (int c = 0; c < 5; ++c)
+            setText(c + 1, row.sub[static_cast<std::size_t>(c)]);
+    }
+    m_showingList = false;
+    selectRow(m_list.selected());
+}
+
+void Form1::selectRow(int i)
+{
+    m_list.select(i);
+    m_showingList = true;
+    ListView1->clearSelection();
+    if (QTreeWidgetItem* item =
+            m_list.selected() ? ListView1->topLevelItem(m_list.selected() - 1) : nullptr) {
+        ListView1->setCurrentItem(item);
+        item->setSelected(true);
+    }
+    m_showingList = false;
+}
+
+void Form1::onUserSelection()
+{
+    if (m_showingList)
+        return;
+    const auto items = ListView1->selectedItems();
+    m_list.select(items.isEmpty() ? 0 : ListView1->indexOfTopLevelItem(items.first()) + 1);
+}
+
+void Form1::ListView1_MouseDown(Qt::MouseButton button, QPoint position)
+{
+    if (button != Qt::RightButton)
+        return;
+    m_popup = QStringLiteral("Cmenu");
+    Cmenu->popup(ListView1->viewport()->mapToGlobal(position));
+}
+
+QString Form1::takePopup()
+{
+    return std::exchange(m_popup, QString());
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ListView1->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            ListView1_MouseDown(mouse->button(), mouse->position().toPoint());
+        } else if (event->type() == QEvent::MouseButtonDblClick) {
+            // The row under the pointer is selected by the press before it.
+            ListView1_DblClick();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- menus ----
+
+void Form1::buildMenus()
+{
+    const std::function<void(QMenu*, const std::vector<MenuSpec>&)> addItems =
+        [&](QMenu* menu, const std::vector<MenuSpec>& items) {
+            for (const MenuSpec& spec : items) {
+                if (spec.submenu) {
+                    QMenu* sub = menu->addMenu(menuText(spec.caption));
+                    sub->setObjectName(qs(spec.name));
+                    sub->menuAction()->setObjectName(qs(spec.name));
+                    sub->menuAction()->setProperty(kCaptionProperty, qs(spec.caption));
+                    addItems(sub, spec.items);
+                } else if (spec.separator()) {
+                    QAction* line = menu->addSeparator();
+                    line->setObjectName(qs(spec.name));
+                } else if (spec.name == "mSite" || spec.name == "menuApp") {
+                    // The arrays are made by syncSiteMenu and syncAppMenu.
+                } else {
+                    QAction* action = menu->addAction(QString());
+                    setCaption(action, spec.caption);
+                    action->setObjectName(qs(spec.name));
+                    action->setCheckable(spec.checkable);
+                    const Handler handler = handlers().at(spec.name);
+                    connect(action, &QAction::triggered, this,
+                            [this, handler] { (this->*handler)(); });
+                }
+            }
+        };
+    for (const MenuSpec& top : mainMenuTree()) {
+        QMenu* menu = menuBar()->addMenu(menuText(top.caption));
+        menu->setObjectName(qs(top.name));
+        menu->menuAction()->setObjectName(qs(top.name));
+        menu->menuAction()->setProperty(kCaptionProperty, qs(top.caption));
+        addItems(menu, top.items);
+    }
+    Cmenu = submenu(QStringLiteral("Cmenu"));
+    EverFront = menuItem(QStringLiteral("EverFront"));
+    menuAutoMin = menuItem(QStringLiteral("menuAutoMin"));
+    syncSiteMenu();
+    syncAppMenu();
+}
+
+QAction* Form1::menuItem(const QString& name) const
+{
+    return findChild<QAction*>(name);
+}
+
+QMenu* Form1::submenu(const QString& name) const
+{
+    return findChild<QMenu*>(name);
+}
+
+// Makes the array's items 0 to captions.size() - 1, the new ones directly after the
+// highest existing one (before the separator), and gives them their captions.
+void Form1::syncMenuArray(std::vector<QAction*>& items, const QString& arrayName, QAction* before,
+                          QMenu* menu, const std::vector<std::string>& captions,
+                          const std::function<void(int)>& onChoose)
+{
+    while (items.size() > std::max<std::size_t>(1, captions.size())) {
+        delete items.back();
+        items.pop_back();
+    }
+    while (items.size() < std::max<std::size_t>(1, captions.size())) {
+        const int index = static_cast<int>(items.size());
+        auto* action = new QAction(menu);
+        action->setObjectName(QStringLiteral("%1(%2)").arg(arrayName).arg(index));
+        menu->insertAction(before, action);
+        connect(action, &QAction::triggered, this, [onChoose, index] { onChoose(index); });
+        items.push_back(action);
+    }
+    for (std::size_t i = 0; i < captions.size(); ++i)
+        setCaption(items[i], captions[i]);
+}
+
+void Form1::syncSiteMenu()
+{
+    std::vector<std::string> names;
+    for (int i = 0; i <= m_module.SiteLast && i < kSiteSlots; ++i)
+        names.push_back(m_module.SiteList[static_cast<std::size_t>(i)].Name);
+    if (names.empty())
+        names.push_back("天気予報");
+    syncMenuArray(m_mSite, QStringLiteral("mSite"), menuItem(QStringLiteral("menuline1")),
+                  submenu(QStringLiteral("menuSite")), names, [this](int i) { mSite_Click(i); });
+}
+
+void Form1::syncAppMenu()
+{
+    std::vector<std::string> names;
+    for (int i = 0; i <= m_module.AppLast && i < kAppSlots; ++i)
+        names.push_back(m_module.AppList[static_cast<std::size_t>(i)].Name);
+    if (names.empty())
+        names.push_back("メモ帳");
+    syncMenuArray(m_menuApp, QStringLiteral("menuApp"), menuItem(QStringLiteral("menuline16")),
+                  submenu(QStringLiteral("menuOPenApp")), names,
+                  [this](int i) { menuApp_Click(i); });
+}
+
+// ---- exit ----
+
+void Form1::menuEND_Click()
+{
+    EndApp();
+}
+
+void Form1::EndApp()
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_timer1.reset();
+    m_module.CurIE.reset();
+    m_list.releaseAll();
+    ClrBM();
+    if (m_onEnd)
+        m_onEnd();
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    // The close box ends the program the same way as "終了".
+    EndApp();
+    event->accept();
+}
+
+void Form1::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form1::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+// ---- the main window as the window manager sees it ----
+
+std::uint64_t Form1::nativeId() const
+{
+    return static_cast<std::uint64_t>(winId());
+}
+
+std::string Form1::caption() const
+{
+    return windowTitle().toStdString();
+}
+
+bool Form1::isShown() const
+{
+    return isVisible();
+}
+
+automation::WindowState Form1::state() const
+{
+    const Qt::WindowStates states = windowState();
+    if (states & Qt::WindowMinimized)
+        return automation::WindowState::Minimized;
+    if (states & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return automation::WindowState::Maximized;
+    return automation::WindowState::Normal;
+}
+
+void Form1::setState(automation::WindowState state)
+{
+    switch (state) {
+    case automation::WindowState::Minimized:
+        setWindowState(windowState() | Qt::WindowMinimized);
+        break;
+    case automation::WindowState::Maximized:
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+        break;
+    case automation::WindowState::Normal:
+        // Back from minimised to what it was before; otherwise to the normal state.
+        if (windowState() & Qt::WindowMinimized)
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+        else
+            setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
+        break;
+    }
+}
+
+automation::Rect Form1::frameBounds() const
+{
+    const QRect frame = frameGeometry();
+    return automation::Rect{frame.x(), frame.y(), frame.width(), frame.height()};
+}
+
+void Form1::bringForward()
+{
+    raise();
+    activateWindow();
+}
+
+} // namespace tabulon

@@ -1,0 +1,57 @@
+#include "automation/local/QtDialogs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace automation {
+
+std::optional<std::uint32_t> QtDialogs::ShowColor(std::uint32_t initial)
+{
+    // The program holds colours red-first in the low byte (0x00BBGGRR).
+    const QColor start(static_cast<int>(initial & 0xFF), static_cast<int>((initial >> 8) & 0xFF),
+                       static_cast<int>((initial >> 16) & 0xFF));
+    const QColor chosen = QColorDialog::getColor(start);
+    if (!chosen.isValid())
+        return std::nullopt;
+    return static_cast<std::uint32_t>(chosen.red()) |
+           (static_cast<std::uint32_t>(chosen.green()) << 8) |
+           (static_cast<std::uint32_t>(chosen.blue()) << 16);
+}
+
+std::optional<std::string> QtDialogs::ShowOpen(const std::string& initDir)
+{
+    const QString name =
+        QFileDialog::getOpenFileName(nullptr, QString(), QString::fromStdString(initDir));
+    if (name.isEmpty())
+        return std::nullopt;
+    return name.toStdString();
+}
+
+std::optional<std::string> QtDialogs::ShowSave(const std::string& initDir)
+{
+    // The dialog asks itself before it lets an existing file be chosen.
+    const QString name =
+        QFileDialog::getSaveFileName(nullptr, QString(), QString::fromStdString(initDir));
+    if (name.isEmpty())
+        return std::nullopt;
+    return name.toStdString();
+}
+
+MsgBoxAnswer QtDialogs::MsgBox(const std::string& text, const std::string& title,
+                               MsgBoxButtons buttons)
+{
+    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
+                    QString::fromStdString(text));
+    QPushButton* ok = box.addButton(QMessageBox::Ok);
+    box.setDefaultButton(ok);
+    if (buttons == MsgBoxButtons::OKCancel)
+        box.setEscapeButton(box.addButton(QMessageBox::Cancel));
+    else
+        box.setEscapeButton(ok);
+    box.exec();
+    return box.clickedButton() == ok ? MsgBoxAnswer::OK : MsgBoxAnswer::Cancel;
+}
+
+} // namespace automation
