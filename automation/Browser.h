@@ -11,7 +11,16 @@ namespace automation {
 class HtmlDocument;
 
 // The browser window's features that the program switches on and off.
-enum class BrowserProperty { FullScreen, TheaterMode, AddressBar, Toolbar, MenuBar, Resizable, Visible };
+enum class BrowserProperty
+{
+    FullScreen,
+    TheaterMode,
+    AddressBar,
+    Toolbar,
+    MenuBar,
+    Resizable,
+    Visible
+};
 
 std::string_view memberName(BrowserProperty property);
 

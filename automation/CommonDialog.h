@@ -21,8 +21,17 @@ public:
     virtual std::optional<std::string> ShowSave(const std::string& initDir) = 0;
 };
 
-enum class MsgBoxButtons { OK, OKCancel };
-enum class MsgBoxAnswer { OK, Cancel, Close };
+enum class MsgBoxButtons
+{
+    OK,
+    OKCancel
+};
+enum class MsgBoxAnswer
+{
+    OK,
+    Cancel,
+    Close
+};
 
 // Message boxes.
 class MessageBox

@@ -23,8 +23,7 @@ private:
 // Runs one step that the program skips when it fails. Only automation failures are
 // absorbed; anything else is a fault of ours and goes on up. Returns whether the
 // step ran to its end.
-template <typename Step>
-bool skipOnFailure(Step&& step)
+template <typename Step> bool skipOnFailure(Step&& step)
 {
     try {
         std::forward<Step>(step)();

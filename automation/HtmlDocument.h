@@ -10,10 +10,25 @@ namespace automation {
 class PageWindow;
 
 // The base colours a document takes, each a number 0xRRGGBB.
-enum class DocumentColor { fgcolor, linkcolor, alinkcolor, vlinkcolor, bgcolor };
+enum class DocumentColor
+{
+    fgcolor,
+    linkcolor,
+    alinkcolor,
+    vlinkcolor,
+    bgcolor
+};
 
 // The collections whose Length the page report counts.
-enum class DocumentCollection { scripts, styleSheets, Forms, anchors, images, links };
+enum class DocumentCollection
+{
+    scripts,
+    styleSheets,
+    Forms,
+    anchors,
+    images,
+    links
+};
 
 std::string_view memberName(DocumentColor color);
 std::string_view memberName(DocumentCollection collection);

@@ -8,7 +8,12 @@ namespace automation {
 // 0 stands for "no window".
 using Hwnd = std::int64_t;
 
-enum class WindowState { Normal, Minimized, Maximized };
+enum class WindowState
+{
+    Normal,
+    Minimized,
+    Maximized
+};
 
 // A rectangle in screen pixels.
 struct Rect
