@@ -152,6 +152,7 @@ void Form1::Form_Load()
     const TwipsRect position = readPosition();
     show();
     setTwipsGeometry(position);
+    m_placement = position;
     m_loaded = true;
 
     m_timer1 = m_platform.clock.startTimer(2000, [this] { Timer1_Timer(); });
@@ -207,6 +208,16 @@ void Form1::setTwipsGeometry(const TwipsRect& rect)
     move(pixels(rect.Left, tx), pixels(rect.Top, ty));
     resize(std::max(1, pixels(rect.Width, tx) - frameWidth),
            std::max(1, pixels(rect.Height, ty) - frameHeight));
+}
+
+// A window manager frames the window only after it is shown, so the stored outer
+// size is applied once more when the frame is first known.
+void Form1::placeOnceFramed()
+{
+    if (!m_placement || frameGeometry().size() == size())
+        return;
+    const TwipsRect position = *std::exchange(m_placement, std::nullopt);
+    setTwipsGeometry(position);
 }
 
 void Form1::Form_Resize()
@@ -487,7 +498,14 @@ void Form1::closeEvent(QCloseEvent* event)
 void Form1::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
+    placeOnceFramed();
     Form_Resize();
+}
+
+void Form1::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    placeOnceFramed();
 }
 
 void Form1::changeEvent(QEvent* event)

@@ -156,6 +156,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -177,6 +178,7 @@ private:
     void showList();
     TwipsRect readPosition() const;
     void Form_Resize();
+    void placeOnceFramed();
     void onUserSelection();
 
     automation::Platform& m_platform;
@@ -189,6 +191,8 @@ private:
     bool m_ended = false;
     bool m_showingList = false;
     std::optional<TwipsRect> m_lastSaved;
+    // The start-up position, until the window manager's frame is known.
+    std::optional<TwipsRect> m_placement;
     QString m_popup;
     std::vector<QAction*> m_mSite;
     std::vector<QAction*> m_menuApp;
