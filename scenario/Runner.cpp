@@ -14,7 +14,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QTest>
 #include <QTextEdit>
 #include <QTreeWidget>
@@ -330,6 +332,27 @@ private:
             dump(step["dump"].get<std::string>());
         else if (kind == "expect")
             expect(step["expect"]);
+        else if (kind == "screenshot")
+            screenshot(step["screenshot"]);
+    }
+
+    // Writes a picture of one window (as it draws itself) or of the whole screen (under
+    // a real display), so a layout can be looked at.
+    void screenshot(const json& what)
+    {
+        const std::filesystem::path file = m_workdir / what["file"].get<std::string>();
+        std::error_code error;
+        std::filesystem::create_directories(file.parent_path(), error);
+        QPixmap picture;
+        if (what.contains("window")) {
+            const std::string name = what["window"].get<std::string>();
+            QWidget& window = name == "Form1" ? static_cast<QWidget&>(form()) : findForm(name);
+            picture = window.grab();
+        } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            picture = screen->grabWindow(0);
+        }
+        if (picture.isNull() || !picture.save(QString::fromStdString(file.string()), "PNG"))
+            throw Unusable("cannot write the picture " + file.string());
     }
 
     void chooseMenu(const json& step)

@@ -15,8 +15,8 @@ namespace {
 const std::set<std::string>& kinds()
 {
     static const std::set<std::string> all = {
-        "menu", "select", "dblclick", "rightclick", "tick",  "desktop", "files", "main",
-        "form", "answer", "wait",     "restart",    "start", "dump",    "expect"};
+        "menu", "select", "dblclick", "rightclick", "tick",  "desktop", "files",  "main",
+        "form", "answer", "wait",     "restart",    "start", "dump",    "expect", "screenshot"};
     return all;
 }
 
@@ -239,6 +239,21 @@ std::string checkStep(const json& step)
         return value.is_string() ? "" : "\"dump\" takes a label";
     if (kind == "expect")
         return checkExpect(value);
+    if (kind == "screenshot") {
+        if (!value.is_object() || !value.value("file", json()).is_string())
+            return "\"screenshot\" takes {\"window\": name, \"file\": path} or {\"screen\": true, "
+                   "\"file\": path}";
+        if (value.contains("window")) {
+            const json& window = value["window"];
+            bool known = window == "Form1";
+            for (const auto& [form, caption] : dialogForms())
+                known = known || window == form;
+            return known ? "" : "unknown window " + window.dump();
+        }
+        return isTrue(value.value("screen", json()))
+                   ? ""
+                   : "\"screenshot\" takes a window or the screen";
+    }
     return {};
 }
 
