@@ -34,7 +34,8 @@ struct Property
         if (format != 32)
             return values;
         values.resize(bytes.size() / 4);
-        std::memcpy(values.data(), bytes.data(), values.size() * 4);
+        if (!values.empty())
+            std::memcpy(values.data(), bytes.data(), values.size() * 4);
         return values;
     }
 };

@@ -74,6 +74,14 @@ bool X11Desktop::iconic(XWindow window)
     return bits && (*bits & kHidden);
 }
 
+// The window manager publishes a minimised window's _NET_WM_STATE and its WM_STATE one
+// after the other; WM_STATE comes from the manager's own hand and is waited for.
+bool X11Desktop::iconicDone(XWindow window)
+{
+    const auto state = m_x->icccmState(window);
+    return !state || *state == IcccmState::Iconic;
+}
+
 // ---- the main window ----
 
 Hwnd X11Desktop::attachMainWindow(HostWindow& window)
@@ -136,17 +144,7 @@ void X11Desktop::SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx,
             until);
         return;
     }
-    leaveMaximized({window}, until);
-    const Rect client = layout::clientSizeFor(Rect{x, y, cx, cy}, m_x->frameExtents(window));
-    m_x->requestMoveResize(window, opt(move, x), opt(move, y), opt(size, client.width),
-                           opt(size, client.height));
-    settle(
-        [&] {
-            const auto bounds = frameBounds(hwnd);
-            return !bounds || ((!move || (bounds->left == x && bounds->top == y)) &&
-                               (!size || (bounds->width == cx && bounds->height == cy)));
-        },
-        until);
+    place({Placement{window, Rect{x, y, cx, cy}, move, size, {}}}, until);
 }
 
 bool X11Desktop::IsZoomed(Hwnd hwnd)
@@ -170,12 +168,7 @@ void X11Desktop::CloseWindow(Hwnd hwnd)
     if (!state || *state != IcccmState::Normal)
         return;
     m_x->requestIconify(window);
-    settle(
-        [&] {
-            const auto now = m_x->icccmState(window);
-            return !now || iconic(window);
-        },
-        deadline());
+    settle([&] { return iconicDone(window); }, deadline());
 }
 
 void X11Desktop::OpenIcon(Hwnd hwnd)
@@ -188,9 +181,10 @@ void X11Desktop::OpenIcon(Hwnd hwnd)
     m_x->requestActivate(window);
     settle(
         [&] {
-            if (!m_x->icccmState(window))
+            const auto now = m_x->icccmState(window);
+            if (!now)
                 return true;
-            return !iconic(window) && m_x->activeWindow() == window;
+            return *now == IcccmState::Normal && !iconic(window) && m_x->activeWindow() == window;
         },
         deadline());
 }
@@ -289,9 +283,8 @@ void X11Desktop::MinimizeAll()
         m_x->requestIconify(window);
     settle(
         [&] {
-            return std::all_of(windows.begin(), windows.end(), [&](XWindow window) {
-                return !m_x->icccmState(window) || iconic(window);
-            });
+            return std::all_of(windows.begin(), windows.end(),
+                               [&](XWindow window) { return iconicDone(window); });
         },
         deadline());
 }
@@ -340,15 +333,10 @@ void X11Desktop::arrange(Arrangement how)
     if (windows.empty())
         return;
     const auto until = deadline();
-    leaveMaximized(windows, until);
-
-    // The frame is known only now: it may differ between the maximised and normal states.
-    std::vector<FrameExtents> frames;
+    // The cascade steps by a title bar, so that every title stays in sight.
     int titleBar = 0;
-    for (const XWindow window : windows) {
-        frames.push_back(m_x->frameExtents(window));
-        titleBar = std::max(titleBar, frames.back().top);
-    }
+    for (const XWindow window : windows)
+        titleBar = std::max(titleBar, m_x->frameExtents(window).top);
     const Rect area = m_x->workArea();
     const int count = static_cast<int>(windows.size());
     const std::vector<Rect> cells =
@@ -356,21 +344,56 @@ void X11Desktop::arrange(Arrangement how)
             ? layout::cascade(area, count, titleBar > 0 ? titleBar : kDefaultCascadeStep)
             : layout::tile(area, count, how == Arrangement::SideBySide);
 
-    for (std::size_t i = 0; i < windows.size(); ++i) {
-        const Rect client = layout::clientSizeFor(cells[i], frames[i]);
-        m_x->requestMoveResize(windows[i], cells[i].left, cells[i].top, client.width,
-                               client.height);
+    std::vector<Placement> placements;
+    for (std::size_t i = 0; i < windows.size(); ++i)
+        placements.push_back(Placement{windows[i], cells[i], true, true, {}});
+    place(std::move(placements), until);
+}
+
+void X11Desktop::requestPlacement(const Placement& placement)
+{
+    const Rect client = layout::clientSizeFor(placement.outer, placement.frame);
+    const auto opt = [](bool wanted, int value) {
+        return wanted ? std::optional<int>(value) : std::nullopt;
+    };
+    m_x->requestMoveResize(placement.window, opt(placement.move, client.left),
+                           opt(placement.move, client.top), opt(placement.size, client.width),
+                           opt(placement.size, client.height));
+}
+
+void X11Desktop::place(std::vector<Placement> placements, Clock::time_point deadline)
+{
+    std::vector<XWindow> windows;
+    for (const Placement& placement : placements)
+        windows.push_back(placement.window);
+    leaveMaximized(windows, deadline);
+    for (Placement& placement : placements) {
+        placement.frame = m_x->frameExtents(placement.window);
+        requestPlacement(placement);
     }
+    // The window manager may publish the frame of the normal state only after the
+    // state itself: a placement made with the old frame is made again with the new one.
     settle(
         [&] {
-            for (std::size_t i = 0; i < windows.size(); ++i) {
-                const auto bounds = frameBounds(windows[i]);
-                if (bounds && !(*bounds == cells[i]))
-                    return false;
+            bool done = true;
+            for (Placement& placement : placements) {
+                const auto bounds = frameBounds(placement.window);
+                const Rect& want = placement.outer;
+                if (!bounds ||
+                    ((!placement.move || (bounds->left == want.left && bounds->top == want.top)) &&
+                     (!placement.size ||
+                      (bounds->width == want.width && bounds->height == want.height))))
+                    continue;
+                done = false;
+                const FrameExtents frame = m_x->frameExtents(placement.window);
+                if (!(frame == placement.frame)) {
+                    placement.frame = frame;
+                    requestPlacement(placement);
+                }
             }
-            return true;
+            return done;
         },
-        until);
+        deadline);
 }
 
 } // namespace automation::x11

@@ -74,15 +74,30 @@ private:
         Cascade
     };
 
+    // Where one window's outer frame is to go; move or size alone leave the rest.
+    struct Placement
+    {
+        XWindow window = 0;
+        Rect outer;
+        bool move = true;
+        bool size = true;
+        FrameExtents frame;
+    };
+
     // The X11 window of a handle; 0 when the handle cannot be one.
     static XWindow windowOf(Hwnd hwnd);
     bool iconic(XWindow window);
+    // Whether a minimise asked of the window is complete (or the window is gone).
+    bool iconicDone(XWindow window);
     // Windows the arrangements act on, frontmost first.
     std::vector<XWindow> arrangeable(bool leaveOutMain);
     void arrange(Arrangement how);
     // Takes the windows out of the maximised and fullscreen states, and waits.
     void leaveMaximized(const std::vector<XWindow>& windows,
                         std::chrono::steady_clock::time_point deadline);
+    // Takes the windows out of the maximised state and puts their frames in place.
+    void place(std::vector<Placement> placements, std::chrono::steady_clock::time_point deadline);
+    void requestPlacement(const Placement& placement);
     // Polls done() until it holds or the deadline passes; false on time-out.
     bool settle(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline);
     std::chrono::steady_clock::time_point deadline() const;

@@ -161,6 +161,14 @@ void TestClient::setResource(const std::string& text)
     sync();
 }
 
+void TestClient::writeClientLists(const std::vector<std::uint32_t>& windows)
+{
+    for (const char* name : {"_NET_CLIENT_LIST", "_NET_CLIENT_LIST_STACKING"})
+        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, root(), atom(name), XCB_ATOM_WINDOW, 32,
+                            static_cast<std::uint32_t>(windows.size()), windows.data());
+    sync();
+}
+
 bool TestClient::iconic(std::uint32_t window)
 {
     return value(window, "WM_STATE", 0) == 3;
@@ -226,7 +234,8 @@ std::vector<std::uint32_t> TestClient::stacking()
 {
     const std::string bytes = property(root(), "_NET_CLIENT_LIST_STACKING");
     std::vector<std::uint32_t> windows(bytes.size() / 4);
-    std::memcpy(windows.data(), bytes.data(), windows.size() * 4);
+    if (!windows.empty())
+        std::memcpy(windows.data(), bytes.data(), windows.size() * 4);
     return windows;
 }
 

@@ -46,6 +46,9 @@ public:
     void maximize(std::uint32_t window);
     void minimize(std::uint32_t window);
     void setResource(const std::string& text);
+    // Writes _NET_CLIENT_LIST and _NET_CLIENT_LIST_STACKING (bottom to top) as a window
+    // manager would, for example one that has not yet seen a window go.
+    void writeClientLists(const std::vector<std::uint32_t>& windows);
 
     bool iconic(std::uint32_t window);
     bool hasState(std::uint32_t window, const char* atomName);

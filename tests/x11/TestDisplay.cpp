@@ -168,22 +168,29 @@ bool TestDisplay::start()
         }
         m_home = pattern;
     }
-    if (m_paused)
-        resumeWindowManager();
     if (!alive(m_server)) {
         end(m_server);
         end(m_windowManager);
-        if (serverAnswers()) {
-            m_reason = std::string("display ") + kName + " is already in use";
-            return false;
+        // The server of a test process that just died may hold the display for a moment
+        // longer: a new server then gives up at once, and is tried again.
+        bool started = false;
+        for (int attempt = 0; attempt < 10 && !started; ++attempt) {
+            if (attempt > 0)
+                std::this_thread::sleep_for(200ms);
+            if (serverAnswers()) {
+                m_reason = std::string("display ") + kName + " is already in use";
+                continue;
+            }
+            m_reason = std::string("Xvfb did not start on display ") + kName;
+            m_server = spawn(
+                {"Xvfb", kName, "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"},
+                m_home);
+            started = waitFor(serverAnswers, m_server);
+            if (!started)
+                end(m_server);
         }
-        m_server = spawn(
-            {"Xvfb", kName, "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"}, m_home);
-        if (!waitFor(serverAnswers, m_server)) {
-            end(m_server);
-            m_reason = "Xvfb did not start on display " + std::string(kName);
+        if (!started)
             return false;
-        }
     }
     return startWindowManager();
 }
@@ -193,7 +200,6 @@ bool TestDisplay::startWindowManager()
     if (alive(m_windowManager))
         return true;
     end(m_windowManager);
-    m_paused = false;
     // The stock configuration, without the iconify animation: a minimised window's
     // frame then stays where it was, and the tests can see that nobody moved it.
     std::ifstream stock("/etc/xdg/openbox/rc.xml");
@@ -232,26 +238,12 @@ void TestDisplay::stop()
 
 bool TestDisplay::running() const
 {
-    return alive(m_server) && alive(m_windowManager) && !m_paused;
+    return alive(m_server) && alive(m_windowManager);
 }
 
 void TestDisplay::stopWindowManager()
 {
     end(m_windowManager);
-    m_paused = false;
-}
-
-void TestDisplay::pauseWindowManager()
-{
-    if (m_windowManager > 0 && kill(m_windowManager, SIGSTOP) == 0)
-        m_paused = true;
-}
-
-void TestDisplay::resumeWindowManager()
-{
-    if (m_windowManager > 0)
-        kill(m_windowManager, SIGCONT);
-    m_paused = false;
 }
 
 void TestDisplay::killServer()

@@ -23,9 +23,6 @@ public:
 
     bool startWindowManager();
     void stopWindowManager();
-    // SIGSTOP / SIGCONT: a window manager that hangs, and comes back.
-    void pauseWindowManager();
-    void resumeWindowManager();
     // The X server goes away under its clients.
     void killServer();
 
@@ -34,7 +31,6 @@ private:
     std::string m_home;
     pid_t m_server = 0;
     pid_t m_windowManager = 0;
-    bool m_paused = false;
 };
 
 // The one display of this test process.
