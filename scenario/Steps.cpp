@@ -186,6 +186,9 @@ std::string stepKind(const json& step)
 {
     if (!step.is_object())
         return {};
+    // A window's own actions share names with the main window's ("select", "dblclick").
+    if (step.contains("form"))
+        return "form";
     for (const auto& [key, value] : step.items()) {
         (void)value;
         if (kinds().count(key))
