@@ -150,16 +150,16 @@ std::string LocalHelpViewer::extracted(const std::string& file)
 {
     std::error_code error;
     const fs::path source = fs::absolute(file, error);
-    const auto size = fs::file_size(source, error);
-    if (error)
-        return {};
-    const auto stamp = fs::last_write_time(source, error).time_since_epoch().count();
-    if (error)
+    struct stat info
+    {
+    };
+    if (error || ::stat(source.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return {};
     // One folder per version of the file: a rebuilt help is extracted afresh.
     const fs::path folder =
         fs::path(m_cacheFolder) /
-        (source.stem().string() + "-" + std::to_string(size) + "-" + std::to_string(stamp));
+        (source.stem().string() + "-" + std::to_string(info.st_size) + "-" +
+         std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec));
     if (fs::is_directory(folder, error))
         return folder.string();
 
