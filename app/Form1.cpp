@@ -152,7 +152,10 @@ void Form1::Form_Load()
     const TwipsRect position = readPosition();
     show();
     setTwipsGeometry(position);
-    m_placement = position;
+    // A window manager that has not framed the window yet gets the stored outer size
+    // once more when it has; a window framed already keeps the user's later moves.
+    if (frameGeometry().size() == size())
+        m_placement = position;
     m_loaded = true;
 
     m_timer1 = m_platform.clock.startTimer(2000, [this] { Timer1_Timer(); });
