@@ -36,8 +36,8 @@ void putAll(const WebWindowList& list, int lastRow,
 void minimizeAllWindows(automation::Shell& shell, Module1& module, automation::Hwnd mainWindow)
 {
     skipOnFailure([&] { shell.MinimizeAll(); });
-    module.MinimizeWin(mainWindow);
-    module.RestoreWin(mainWindow);
+    skipOnFailure([&] { module.MinimizeWin(mainWindow); });
+    skipOnFailure([&] { module.RestoreWin(mainWindow); });
 }
 
 void restoreWebWindows(const WebWindowList& list, Module1& module)

@@ -81,7 +81,7 @@ void moveArrangeable(const WebWindowList& list,
 void arrangeByShell(automation::Shell& shell, Module1& module, automation::Hwnd mainWindow,
                     ShellArrangement how)
 {
-    module.MinimizeWin(mainWindow);
+    skipOnFailure([&] { module.MinimizeWin(mainWindow); });
     skipOnFailure([&] {
         switch (how) {
         case ShellArrangement::TileVertically:
@@ -95,7 +95,7 @@ void arrangeByShell(automation::Shell& shell, Module1& module, automation::Hwnd 
             break;
         }
     });
-    module.RestoreWin(mainWindow);
+    skipOnFailure([&] { module.RestoreWin(mainWindow); });
 }
 
 std::string browserCaption(const std::string& title)

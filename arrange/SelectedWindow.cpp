@@ -37,8 +37,8 @@ void bringSelectedToFront(const WebWindowList& list, Module1& module,
         skipOnFailure([&] { page->moveto(placement.position.x, placement.position.y); });
         skipOnFailure([&] { page->resizeto(placement.size.width, placement.size.height); });
     }
-    module.MinimizeWin(h);
-    module.RestoreWin(h);
+    skipOnFailure([&] { module.MinimizeWin(h); });
+    skipOnFailure([&] { module.RestoreWin(h); });
 }
 
 bool closeSelectedWindow(const WebWindowList& list)

@@ -1,5 +1,6 @@
 #include "arrange/Arrange.h"
 
+#include "arrange/AllWindows.h"
 #include "tests/SimFixture.h"
 
 #include <gtest/gtest.h>
@@ -131,6 +132,9 @@ TEST_F(ArrangeTest, AFailingShellStillGivesTheMainWindowBack)
         EXPECT_EQ(desktop.find("Main")->state, WindowState::Normal);
         EXPECT_EQ(desktop.active(), "Main");
     }
+    minimizeAllWindows(shell, module, main);
+    EXPECT_EQ(calls(), (json{{{"op", "CloseWindow"}, {"hwnd", main}},
+                             {{"op", "OpenIcon"}, {"hwnd", main}}}));
 }
 
 } // namespace
