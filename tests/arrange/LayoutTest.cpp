@@ -29,16 +29,6 @@ TEST(TileGrid, FollowsTheShapeTable)
     }
 }
 
-TEST(TileGrid, AlwaysHasACellForEveryWindow)
-{
-    for (int k = 1; k <= 400; ++k) {
-        const Grid grid = tileGrid(k);
-        EXPECT_GE(grid.columns * grid.rows, k) << "k = " << k;
-        // No grid row stays wholly empty.
-        EXPECT_GT(k, grid.columns * (grid.rows - 1)) << "k = " << k;
-    }
-}
-
 TEST(TileLayout, FiveWindowsOn1024x768)
 {
     const Grid grid = tileGrid(5);
@@ -97,20 +87,6 @@ TEST(ScreenSize, ToleratesAScreenWithoutTwipsPerPixel)
     const ScreenSize size = screenSize(automation::ScreenMetrics{1024, 768, 0, 0});
     EXPECT_EQ(size.width, 1024.0f);
     EXPECT_EQ(size.height, 768.0f);
-}
-
-TEST(Int, RoundsTowardsMinusInfinity)
-{
-    EXPECT_EQ(Int(341.9), 341);
-    EXPECT_EQ(Int(-0.5), -1);
-    EXPECT_EQ(Int(-7), -7);
-}
-
-TEST(Arrangeable, OnlyWindowsTallerThan25Pixels)
-{
-    EXPECT_FALSE(isArrangeable(24));
-    EXPECT_FALSE(isArrangeable(25));
-    EXPECT_TRUE(isArrangeable(26));
 }
 
 TEST(FrontPlacement, FivePercentInNinetyPercentOfTheScreen)

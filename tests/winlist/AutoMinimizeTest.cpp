@@ -7,7 +7,6 @@
 namespace tabulon {
 namespace {
 
-using automation::WindowState;
 using nlohmann::json;
 
 class AutoMinimizeTest : public ::testing::Test, protected testing::SimFixture
@@ -38,24 +37,6 @@ TEST_F(AutoMinimizeTest, SwitchingOnSkipsAWindowThatCannotTellItsHandle)
     desktop.closeWindow("A");
 
     EXPECT_EQ(seenHandles(list), (std::vector<std::string>{"502"}));
-}
-
-TEST_F(AutoMinimizeTest, OnlyTheFirst20RowsTakePart)
-{
-    for (int i = 1; i <= 22; ++i)
-        openBrowser("w" + std::to_string(i), 600 + i);
-    rebuild();
-    ASSERT_EQ(list.count(), 22);
-
-    const std::vector<std::string> seen = seenHandles(list);
-    ASSERT_EQ(seen.size(), 20u);
-    EXPECT_EQ(seen.back(), "620");
-
-    std::vector<std::string> none;
-    autoMinimize(list, none, module);
-    EXPECT_EQ(none.size(), 20u);
-    EXPECT_EQ(desktop.find("w21")->state, WindowState::Normal);
-    EXPECT_EQ(desktop.find("w20")->state, WindowState::Minimized);
 }
 
 } // namespace
