@@ -186,6 +186,12 @@ std::string stepKind(const json& step)
 {
     if (!step.is_object())
         return {};
+    // The steps that take further fields first: {"form": "Form5", "dblclick": 2} is a
+    // form step, whatever order the keys come in.
+    for (const char* compound : {"form", "menu"}) {
+        if (step.contains(compound))
+            return compound;
+    }
     for (const auto& [key, value] : step.items()) {
         (void)value;
         if (kinds().count(key))
