@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -177,6 +178,24 @@ TEST_F(RegisteredListsTest, AChangeThatCannotBeSavedIsUndone)
     EXPECT_EQ(apps(), savedApps);
     EXPECT_EQ(fileEntries("sitelist.txt"), savedSites);
     EXPECT_EQ(fileEntries("applist.txt"), savedApps);
+}
+
+TEST_F(RegisteredListsTest, TheDefaultEntryStartsAnInstalledTextEditor)
+{
+    m_module->WinDir = "C:\\winnt";
+    m_module->LoadAppList();
+    EXPECT_EQ(apps(), (std::vector<ListEntry>{{"メモ帳", "C:\\winnt\\notepad.exe"}}));
+
+    const fs::path bin = m_dir / "bin";
+    fs::create_directories(bin);
+    m_module->WinDir = bin.string();
+    m_module->LoadAppList();
+    EXPECT_EQ(apps(), (std::vector<ListEntry>{{"メモ帳", (bin / "gnome-text-editor").string()}}))
+        << "with no editor installed";
+    for (const char* editor : {"xedit", "mousepad", "editor"})
+        std::ofstream(bin / editor) << "#!/bin/sh\n";
+    m_module->LoadAppList();
+    EXPECT_EQ(apps(), (std::vector<ListEntry>{{"メモ帳", (bin / "mousepad").string()}}));
 }
 
 TEST(StartsAsProgram, TheNamesExtensionDecidesInAnyCase)
