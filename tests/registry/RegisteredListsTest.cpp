@@ -111,26 +111,6 @@ protected:
     std::unique_ptr<Module1> m_module;
 };
 
-TEST_F(RegisteredListsTest, SitesGrowToSeventyOneAndNoFurther)
-{
-    for (int i = 1; i < kSiteSlots; ++i)
-        ASSERT_TRUE(addSite(*m_module, {"S" + std::to_string(i), "http://s.example/"}));
-    EXPECT_EQ(m_module->SiteLast, 70);
-    EXPECT_FALSE(addSite(*m_module, {"S71", "http://s.example/"}));
-    EXPECT_EQ(m_module->SiteLast, 70);
-    EXPECT_EQ(fileEntries("sitelist.txt"), sites());
-    EXPECT_EQ(fileEntries("sitelist.txt").back().name, "S70");
-}
-
-TEST_F(RegisteredListsTest, ApplicationsGrowToThirtyOneAndNoFurther)
-{
-    for (int i = 1; i < kAppSlots; ++i)
-        ASSERT_TRUE(addApp(*m_module, {"A" + std::to_string(i), "/bin/true"}));
-    EXPECT_FALSE(addApp(*m_module, {"A31", "/bin/true"}));
-    EXPECT_EQ(m_module->AppLast, 30);
-    EXPECT_EQ(fileEntries("applist.txt"), apps());
-}
-
 TEST_F(RegisteredListsTest, DeletingMovesTheLaterEntriesUpAndKeepsTheLastOne)
 {
     for (const char* name : {"B", "C", "D"})
@@ -147,17 +127,6 @@ TEST_F(RegisteredListsTest, DeletingMovesTheLaterEntriesUpAndKeepsTheLastOne)
     ASSERT_TRUE(deleteApp(*m_module, 0));
     EXPECT_FALSE(deleteApp(*m_module, 0)) << "the last remaining entry stays";
     EXPECT_EQ(apps(), (std::vector<ListEntry>{{"C", "/p/C"}}));
-}
-
-TEST_F(RegisteredListsTest, ChangingTouchesOnlyItsEntry)
-{
-    addSite(*m_module, {"B", "http://b/"});
-    addSite(*m_module, {"C", "http://c/"});
-    ASSERT_TRUE(changeSite(*m_module, 1, {"", ""}));
-    EXPECT_EQ(
-        fileEntries("sitelist.txt"),
-        (std::vector<ListEntry>{{"天気予報", "https://tenki.jp/"}, {"", ""}, {"C", "http://c/"}}));
-    EXPECT_FALSE(changeSite(*m_module, 3, {"X", "x"}));
 }
 
 TEST_F(RegisteredListsTest, AChangeThatCannotBeSavedIsUndone)

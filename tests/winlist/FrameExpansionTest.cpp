@@ -119,33 +119,6 @@ protected:
     FavoriteWait m_wait{m_pending, m_late, [this] { return m_ended; }};
 };
 
-TEST_F(FrameExpansionTest, OpensEachFrameOnceAndNoneAlreadyListed)
-{
-    browser("top", "http://site.example/", "Top",
-            {{"http://site.example/menu.html"},
-             {"http://site.example/body.html"},
-             {"http://site.example/menu.html"},
-             {"http://site.example/"},
-             {"http://other.example/Listed.html"},
-             {"http://other.example/listed.html"},
-             {"http://ab/"}});
-    browser("listed", "http://other.example/Listed.html", "Listed", {});
-
-    const json calls = expand(1);
-
-    // The favourite also names the page itself; the listed frame differs from the row's
-    // lower-cased address only in case, so it is opened again.
-    EXPECT_EQ(m_List1, (Strings{"http://site.example/menu.html", "http://site.example/body.html",
-                                "http://other.example/Listed.html"}));
-    EXPECT_EQ(callsOf(calls, "Navigate", "url"), m_List1);
-    EXPECT_EQ(callsOf(calls, "SendKeys", "keys"), Strings{"%A{ENTER}{TAB}D1{ENTER}"});
-    EXPECT_EQ(callsOf(calls, "AppActivate", "caption"),
-              (Strings{"Top - Microsoft Internet Explorer", "タブロン v1.06"}));
-    EXPECT_FALSE(fs::exists(favorite("D1.url")));
-    EXPECT_TRUE(m_late.empty());
-    EXPECT_TRUE(m_pending.empty());
-}
-
 TEST_F(FrameExpansionTest, APageWithoutFramesOpensNothingAndActivatesNothing)
 {
     browser("plain", "http://plain.example/", "Plain", {});
@@ -153,25 +126,6 @@ TEST_F(FrameExpansionTest, APageWithoutFramesOpensNothingAndActivatesNothing)
     EXPECT_TRUE(callsOf(calls, "SendKeys", "keys").empty());
     EXPECT_TRUE(callsOf(calls, "AppActivate", "caption").empty());
     EXPECT_TRUE(callsOf(calls, "CreateBrowser", "window").empty());
-}
-
-TEST_F(FrameExpansionTest, TakesTheFirstFreeNameAndDeletesOnlyItsOwnFile)
-{
-    std::ofstream(favorite("D1.url")) << "[InternetShortcut]\r\nURL=http://kept.example/\r\n";
-    std::ofstream(favorite("D2.url")) << "[InternetShortcut]\r\nURL=http://kept.example/\r\n";
-    // A local page: the browser's dialog takes the name without the tab.
-    browser("local", "file:///C:/Docs/Index.HTML", "Index",
-            {{"file:///C:/Docs/Left%20Pane.HTML"}, {"file:///C:/Docs/Right.htm"}});
-
-    const json calls = expand(1);
-
-    EXPECT_EQ(callsOf(calls, "SendKeys", "keys"), Strings{"%A{ENTER}D3{ENTER}"});
-    EXPECT_EQ(callsOf(calls, "DeleteFile", "path"), Strings{favorite("D3.url")});
-    EXPECT_TRUE(fs::exists(favorite("D1.url")));
-    EXPECT_TRUE(fs::exists(favorite("D2.url")));
-    EXPECT_FALSE(fs::exists(favorite("D3.url")));
-    // The row shows the page's own address lower-cased, which equals its normal form.
-    EXPECT_EQ(m_List1, (Strings{"c:/docs/left pane.html", "c:/docs/right.htm"}));
 }
 
 TEST_F(FrameExpansionTest, TicksRunDuringTheWaitWhileTheCleanUpSparesTheFile)
@@ -198,45 +152,6 @@ TEST_F(FrameExpansionTest, TicksRunDuringTheWaitWhileTheCleanUpSparesTheFile)
     EXPECT_EQ(m_List1, (Strings{"http://site.example/a.html", "http://site.example/b.html"}));
     EXPECT_FALSE(fs::exists(favorite("D1.url")));
     EXPECT_TRUE(m_pending.empty());
-}
-
-TEST_F(FrameExpansionTest, AFavouriteThatNeverComesFallsBackOnTheFrameCollection)
-{
-    SimWindow& top = browser("top", "http://site.example/", "Top",
-                             {{"http://site.example/a.html"}, {"bad", true}});
-    top.favorite.never = true;
-
-    const json calls = expand(1);
-
-    EXPECT_EQ(m_desktop->clock().nowMs(), kFavoriteWaitMs);
-    EXPECT_EQ(callsOf(calls, "Navigate", "url"), Strings{"http://site.example/a.html"});
-    EXPECT_EQ(m_late, Strings{favorite("D1.url")});
-    EXPECT_TRUE(m_pending.empty());
-
-    // The next expansion does not take the name given up on.
-    expand(1);
-    EXPECT_EQ(m_late, (Strings{favorite("D1.url"), favorite("D2.url")}));
-}
-
-TEST_F(FrameExpansionTest, AFavouriteThatComesTooLateIsDeletedWhenItAppears)
-{
-    SimWindow& top =
-        browser("top", "http://site.example/", "Top", {{"http://site.example/a.html"}});
-    top.favorite.delayMs = kFavoriteWaitMs + 2000;
-
-    expand(1);
-    ASSERT_EQ(m_late, Strings{favorite("D1.url")});
-    removeLateFavorites(m_platform->files, m_late);
-    EXPECT_EQ(m_late.size(), 1u) << "nothing to delete before the file exists";
-
-    m_desktop->clock().advance(2000);
-    ASSERT_TRUE(fs::exists(favorite("D1.url")));
-    // It has its URL= line, so the ordinary clean-up keeps it.
-    cleanFavorites(m_platform->files, favorites(), m_pending);
-    ASSERT_TRUE(fs::exists(favorite("D1.url")));
-    removeLateFavorites(m_platform->files, m_late);
-    EXPECT_FALSE(fs::exists(favorite("D1.url")));
-    EXPECT_TRUE(m_late.empty());
 }
 
 TEST_F(FrameExpansionTest, AnEndDuringTheWaitOpensNothing)
