@@ -3,7 +3,7 @@
 #include "app/MenuTree.h"
 #include "scenario/Dump.h"
 
-#include <regex>
+#include <algorithm>
 #include <set>
 
 namespace tabulon::scenario {
@@ -43,12 +43,23 @@ std::string onlyKey(const json& value)
     return value.is_object() && value.size() == 1 ? value.begin().key() : std::string();
 }
 
+// An indexed item's name as the menu tree names it: "mSite(2)", "menuApp(0)".
+bool isIndexedItemName(const std::string& name)
+{
+    for (const std::string array : {"mSite(", "menuApp("}) {
+        if (name.size() > array.size() + 1 && name.rfind(array, 0) == 0 && name.back() == ')' &&
+            std::all_of(name.begin() + static_cast<std::ptrdiff_t>(array.size()), name.end() - 1,
+                        [](char c) { return c >= '0' && c <= '9'; }))
+            return true;
+    }
+    return false;
+}
+
 std::string checkMenu(const json& step)
 {
     if (!step["menu"].is_string())
         return "\"menu\" must be an item's name";
     const std::string name = step["menu"].get<std::string>();
-    static const std::regex indexed(R"((mSite|menuApp)\(\d+\))");
     const bool isArray = name == "mSite" || name == "menuApp";
     if (step.contains("index")) {
         if (!isArray)
@@ -63,7 +74,7 @@ std::string checkMenu(const json& step)
         if (key != "menu" && key != "index")
             return "unknown field \"" + key + "\" in a menu step";
     }
-    if (!isMenuName(name) && !std::regex_match(name, indexed))
+    if (!isMenuName(name) && !isIndexedItemName(name))
         return "unknown menu item \"" + name + "\"";
     return {};
 }
