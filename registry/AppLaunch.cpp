@@ -20,7 +20,10 @@ void ShellOpenFile(Module1& module, const std::string& path, automation::Hwnd ow
 
 std::optional<std::string> ChooseOpenFile(Module1& module)
 {
-    return module.platform().dialogs.ShowOpen(module.MyDocPath);
+    module.ComDialog1.InitDir = module.MyDocPath;
+    if (!module.ComDialog1.ShowOpen())
+        return std::nullopt;
+    return module.ComDialog1.FileName;
 }
 
 void openApp(Module1& module, int index, automation::Hwnd owner)

@@ -18,7 +18,8 @@ bool startsAsProgram(const std::string& name);
 // folder. Nothing is reported when it cannot be opened.
 void ShellOpenFile(Module1& module, const std::string& path, automation::Hwnd owner);
 
-// The Open dialog in the documents folder; nothing when the user cancels it.
+// The Open dialog of ComDialog1 in the documents folder; nothing when the user cancels
+// it (or chooses no file).
 std::optional<std::string> ChooseOpenFile(Module1& module);
 
 // Starts or opens application-list entry index; an index outside the list does nothing.
