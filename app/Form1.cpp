@@ -299,6 +299,7 @@ void Form1::ClrBM()
     skipOnFailure(
         [&] { folder = m_platform.objects.createScriptingShell()->SpecialFolders("Favorites"); });
     cleanFavorites(m_platform.files, folder, PendingFavorite);
+    removeLateFavorites(m_platform.files, LateFavorites);
 }
 
 // Shows the rows. Items whose texts did not change are kept, so the list neither

@@ -66,6 +66,9 @@ public:
     std::vector<std::string> List2; // handles AutoMinimize has already seen
     // The temporary favourite the frame expansion is waiting for; the clean-up spares it.
     std::string PendingFavorite;
+    // Temporary favourites the expansion gave up waiting for; the clean-up deletes them
+    // when they appear.
+    std::vector<std::string> LateFavorites;
 
     // Procedures.
     void RefreshList();

@@ -22,18 +22,22 @@ bool isWindowsStylePath(const std::string& path)
 }
 
 // The text editor the default application entry starts. On a Windows-style desktop it
-// is notepad in the system folder; elsewhere the first graphical editor installed.
+// is notepad in the system folder; elsewhere the first graphical editor installed. With
+// none installed it names the first of them, which starts nothing: "editor" would be a
+// terminal editor, started without a terminal.
 std::string defaultNotepadPath(const std::string& winDir, automation::FileSystem& files)
 {
     if (isWindowsStylePath(winDir))
         return winDir + "\\notepad.exe";
-    for (const char* editor : {"gnome-text-editor", "gedit", "mousepad", "kate", "xed", "pluma",
-                               "featherpad", "leafpad", "geany", "xedit"}) {
+    static const char* const kEditors[] = {
+        "gnome-text-editor", "gedit",   "mousepad", "kwrite", "kate", "xed", "pluma",
+        "featherpad",        "leafpad", "geany",    "xedit"};
+    for (const char* editor : kEditors) {
         const std::string path = joinPath(winDir, editor);
         if (files.isFile(path))
             return path;
     }
-    return joinPath(winDir, "editor");
+    return joinPath(winDir, kEditors[0]);
 }
 
 template <typename Entry, std::size_t N>

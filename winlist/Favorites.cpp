@@ -31,4 +31,11 @@ void cleanFavorites(automation::FileSystem& files, const std::string& folder,
     }
 }
 
+void removeLateFavorites(automation::FileSystem& files, std::vector<std::string>& late)
+{
+    std::erase_if(late, [&](const std::string& path) {
+        return files.isFile(path) && files.DeleteFile(path);
+    });
+}
+
 } // namespace tabulon

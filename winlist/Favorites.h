@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace automation {
 class FileSystem;
@@ -19,5 +20,9 @@ std::optional<bool> hasUrlLine(automation::FileSystem& files, const std::string&
 // empty folder path means the shell reports no Favourites folder: nothing is touched.
 void cleanFavorites(automation::FileSystem& files, const std::string& folder,
                     const std::string& keepPath = {});
+
+// Deletes the temporary favourites the frame expansion gave up on, once they appear,
+// and forgets each one that is gone. One that cannot be deleted stays in late.
+void removeLateFavorites(automation::FileSystem& files, std::vector<std::string>& late);
 
 } // namespace tabulon

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <system_error>
@@ -115,6 +116,43 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine)
         args.push_back(std::move(arg));
     }
     return args;
+}
+
+std::vector<std::string>
+programCommandLine(std::string_view commandLine,
+                   const std::function<bool(const std::string&)>& isProgram)
+{
+    const std::size_t start = commandLine.find_first_not_of(" \t");
+    if (start == std::string_view::npos)
+        return {};
+    const std::string_view line = commandLine.substr(start);
+    if (line.front() != '"') {
+        std::size_t end = line.find_first_of(" \t");
+        while (true) {
+            const std::string candidate(line.substr(0, end));
+            if (isProgram(candidate)) {
+                std::vector<std::string> argv{candidate};
+                if (end != std::string_view::npos) {
+                    for (std::string& arg : splitCommandLine(line.substr(end)))
+                        argv.push_back(std::move(arg));
+                }
+                return argv;
+            }
+            if (end == std::string_view::npos)
+                break;
+            end = line.find_first_of(" \t", line.find_first_not_of(" \t", end));
+        }
+    }
+    return splitCommandLine(line);
+}
+
+bool isProgramFile(const std::string& path)
+{
+    struct stat info
+    {
+    };
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
 }
 
 bool spawnDetached(const std::vector<std::string>& argv, const std::string& workingDir)

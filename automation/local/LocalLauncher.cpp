@@ -2,20 +2,16 @@
 
 #include "automation/local/Launch.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace automation {
 
 namespace {
 
-bool isProgram(const std::string& path)
+// The file as a program started in directory finds it: a relative name is taken there.
+std::string inFolder(const std::string& file, const std::string& directory)
 {
-    struct stat info
-    {
-    };
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           access(path.c_str(), X_OK) == 0;
+    if (directory.empty() || file.front() == '/')
+        return file;
+    return directory + (directory.back() == '/' ? "" : "/") + file;
 }
 
 } // namespace
@@ -25,21 +21,24 @@ void LocalLauncher::ShellExecute(Hwnd, const std::string&, const std::string& fi
 {
     if (file.empty())
         return;
-    // Opening a program starts it, as the desktop's "Open" does.
+    // Opening a program starts it, as the desktop's "Open" does; anything else goes to
+    // the desktop's opener.
     std::vector<std::string> argv;
-    if (isProgram(file)) {
-        argv.push_back(file);
+    const std::string program = inFolder(file, directory);
+    if (isProgramFile(program)) {
+        argv.push_back(program);
         for (std::string& argument : splitCommandLine(parameters))
             argv.push_back(std::move(argument));
     } else {
-        argv = {"xdg-open", file};
+        // A name starting with "-" would be taken for an option.
+        argv = {"xdg-open", file.front() == '-' ? "./" + file : file};
     }
     spawnDetached(argv, directory);
 }
 
 void LocalLauncher::StartProgram(const std::string& commandLine, int)
 {
-    spawnDetached(splitCommandLine(commandLine), {});
+    spawnDetached(programCommandLine(commandLine, isProgramFile), {});
 }
 
 } // namespace automation

@@ -331,16 +331,18 @@ void SimDesktop::OpenIcon(Hwnd hwnd)
 void SimDesktop::AppActivate(const std::string& caption)
 {
     json call = {{"op", "AppActivate"}, {"caption", caption}};
-    for (const std::string& id : m_zorder) {
-        const bool matches = id == kMain ? (m_host && m_host->caption() == caption)
-                                         : find(id)->currentCaption() == caption;
-        if (matches) {
-            record(std::move(call));
-            if (id == kMain)
-                m_host->bringForward();
-            activate(id);
-            return;
-        }
+    const auto match = std::find_if(m_zorder.begin(), m_zorder.end(), [&](const std::string& id) {
+        return id == kMain ? (m_host && m_host->caption() == caption)
+                           : find(id)->currentCaption() == caption;
+    });
+    if (match != m_zorder.end()) {
+        // A copy: activating reorders m_zorder.
+        const std::string id = *match;
+        record(std::move(call));
+        if (id == kMain)
+            m_host->bringForward();
+        activate(id);
+        return;
     }
     call["failed"] = true;
     record(std::move(call));

@@ -1,5 +1,7 @@
 #include "automation/local/Launch.h"
 
+#include "automation/local/LocalLauncher.h"
+
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -7,6 +9,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -59,6 +62,26 @@ TEST(SplitCommandLine, BackslashesBeforeQuotes)
     EXPECT_EQ(splitCommandLine(R"("a\\" b)"), (Args{R"(a\)", "b"}));
     EXPECT_EQ(splitCommandLine(R"("a\" b")"), (Args{R"(a" b)"}));
     EXPECT_EQ(splitCommandLine(R"(a\ b\)"), (Args{R"(a\)", R"(b\)"}));
+}
+
+TEST(ProgramCommandLine, AnUnquotedPathWithBlanksIsFoundAsWindowsFindsIt)
+{
+    const auto programs = [](std::set<std::string> names) {
+        return [names](const std::string& path) { return names.count(path) > 0; };
+    };
+    EXPECT_EQ(programCommandLine("/opt/My Tools/run x \"y z\"", programs({"/opt/My Tools/run"})),
+              (Args{"/opt/My Tools/run", "x", "y z"}));
+    // The shortest program wins, as it does on Windows.
+    EXPECT_EQ(
+        programCommandLine("  /opt/My Tools/run x", programs({"/opt/My", "/opt/My Tools/run"})),
+        (Args{"/opt/My", "Tools/run", "x"}));
+    EXPECT_EQ(programCommandLine("/opt/My Tools/run", programs({"/opt/My Tools/run"})),
+              (Args{"/opt/My Tools/run"}));
+    // Quoted, or nothing that names a program: the usual split.
+    EXPECT_EQ(programCommandLine("\"/opt/My Tools/run\" x", programs({"/opt/My"})),
+              (Args{"/opt/My Tools/run", "x"}));
+    EXPECT_EQ(programCommandLine("gedit  a b", programs({})), (Args{"gedit", "a", "b"}));
+    EXPECT_EQ(programCommandLine(" \t", programs({""})), Args{});
 }
 
 class SpawnTest : public ::testing::Test
@@ -197,6 +220,35 @@ TEST_F(SpawnTest, ChildRunsInItsOwnSessionWithDefaultSignals)
     EXPECT_EQ(standardSignals("SigIgn"), 0u);
     EXPECT_EQ(standardSignals("SigBlk"), 0u);
     ::kill(pid, SIGTERM);
+}
+
+class LocalLauncherTest : public SpawnTest
+{
+protected:
+    // An executable script that writes its arguments, one a line, to out.
+    std::string script(const std::string& name)
+    {
+        std::ofstream(path(name)) << "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > \""
+                                  << path("out.tmp") << "\"\nmv \"" << path("out.tmp") << "\" \""
+                                  << path("out") << "\"\n";
+        fs::permissions(path(name), fs::perms::owner_all);
+        return path(name);
+    }
+};
+
+TEST_F(LocalLauncherTest, StartsAProgramWhosePathHoldsBlanks)
+{
+    fs::create_directories(m_dir / "My Tools");
+    const std::string program = script("My Tools/run");
+    LocalLauncher().StartProgram(program + " first \"second arg\"", 1);
+    EXPECT_EQ(awaitLine("out"), "first");
+}
+
+TEST_F(LocalLauncherTest, OpensAProgramNamedRelativeToTheWorkingFolder)
+{
+    script("tool");
+    LocalLauncher().ShellExecute(0, "Open", "tool", "x", m_dir.string(), 1);
+    EXPECT_EQ(awaitLine("out"), "x");
 }
 
 } // namespace

@@ -1,0 +1,165 @@
+#include "registry/Form4.h"
+
+#include "app/Form1.h"
+#include "registry/AppLaunch.h"
+#include "registry/EditorWidgets.h"
+#include "registry/RegisteredLists.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace tabulon {
+
+namespace {
+
+constexpr int kClientWidth = 5895;
+constexpr int kClientHeight = 2775;
+
+QString qs(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+} // namespace
+
+Form4::Form4(Form1& owner) : QWidget(&owner, Qt::Window), m_owner(owner)
+{
+    setObjectName(QStringLiteral("Form4"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(qs("アプリケーション／ファイルの登録・削除"));
+    const int tpp = twipsPerPixel();
+    resize(twipsToPixels(kClientWidth, tpp), twipsToPixels(kClientHeight, tpp));
+
+    const auto label = [&](QLabel*& control, const char* name, const char* caption, int left,
+                           int top, int width, int height) {
+        control = new QLabel(qs(caption), this);
+        control->setObjectName(QString::fromLatin1(name));
+        placeInTwips(*control, left, top, width, height, tpp);
+    };
+    const auto box = [&](QLineEdit*& control, const char* name, const char* text, int left, int top,
+                         int width, int height) {
+        control = new QLineEdit(qs(text), this);
+        control->setObjectName(QString::fromLatin1(name));
+        placeInTwips(*control, left, top, width, height, tpp);
+    };
+    const auto button = [&](QPushButton*& control, const char* name, const char* caption, int left,
+                            int top, int width, int height) {
+        control = new QPushButton(qs(caption), this);
+        control->setObjectName(QString::fromLatin1(name));
+        placeInTwips(*control, left, top, width, height, tpp);
+    };
+    label(Label3, "Label3", "file name", 120, 120, 855, 255);
+    box(Text2, "Text2", "", 1080, 120, 3975, 270);
+    button(Command1, "Command1", "参照", 5160, 120, 615, 375);
+    label(Label2, "Label2", "登録名", 120, 600, 735, 255);
+    box(Text1, "Text1", "（登録名）", 1080, 600, 3255, 270);
+    button(Command6, "Command6", "登録", 4440, 600, 615, 375);
+    button(Command2, "Command2", "終了", 5160, 600, 615, 375);
+    label(Label1, "Label1", "＊ダブルクリックで削除", 120, 960, 2175, 255);
+    ListView1 = makeListView(*this);
+    placeInTwips(*ListView1, 0, 1200, 5775, 1455, tpp);
+
+    connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
+    connect(Command6, &QPushButton::clicked, this, &Form4::Command6_Click);
+    ListView1->viewport()->installEventFilter(this);
+}
+
+int Form4::twipsPerPixel() const
+{
+    return std::max(1, m_owner.platform().windows.screen().twipsPerPixelX);
+}
+
+void Form4::Form_Load()
+{
+    ListView1->clear();
+    ListView1->setColumnCount(2);
+    ListView1->setHeaderLabels({qs("登録名"), qs("場所")});
+    const int tpp = twipsPerPixel();
+    ListView1->setColumnWidth(0, twipsToPixels(2600, tpp));
+    ListView1->setColumnWidth(1, twipsToPixels(4000, tpp));
+    fillList(0);
+}
+
+void Form4::fillList()
+{
+    fillList(selectedRowOf(*ListView1));
+}
+
+void Form4::fillList(int selected)
+{
+    const Module1& module = m_owner.module();
+    std::vector<std::pair<std::string, std::string>> rows;
+    for (int i = 0; i <= module.AppLast && i < kAppSlots; ++i) {
+        const AppEntry& entry = module.AppList[static_cast<std::size_t>(i)];
+        rows.emplace_back(entry.Name, entry.Path);
+    }
+    fillListView(*ListView1, rows, selected);
+}
+
+void Form4::Form_Resize()
+{
+    fitListView(*ListView1, *this, twipsPerPixel());
+}
+
+void Form4::Command1_Click()
+{
+    // A cancelled dialog leaves the path box as it was.
+    if (const auto chosen = ChooseOpenFile(m_owner.module()))
+        Text2->setText(QString::fromStdString(*chosen));
+}
+
+void Form4::Command6_Click()
+{
+    const std::string name = Text1->text().toStdString();
+    const std::string path = Text2->text().toStdString();
+    if (name.empty() || path.empty())
+        return;
+    if (!addApp(m_owner.module(), {name, path}))
+        return;
+    m_owner.syncAppMenu();
+    fillList();
+}
+
+void Form4::ListView1_DblClick()
+{
+    const int n = ListView1->topLevelItemCount();
+    const int r = selectedRowOf(*ListView1);
+    if (n <= 1 || r == 0)
+        return;
+    const std::string name = ListView1->topLevelItem(r - 1)->text(0).toStdString();
+    if (!confirmDeletion(m_owner.platform().messages, name))
+        return;
+    if (!deleteApp(m_owner.module(), r - 1))
+        return;
+    fillList(0);
+    m_owner.syncAppMenu();
+}
+
+void Form4::Command2_Click()
+{
+    hide();
+    // A minimised or maximised main window comes back to its normal size and place.
+    m_owner.setWindowState(m_owner.windowState() &
+                           ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+}
+
+void Form4::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+bool Form4::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        ListView1_DblClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace tabulon

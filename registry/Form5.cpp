@@ -1,0 +1,178 @@
+#include "registry/Form5.h"
+
+#include "app/Form1.h"
+#include "registry/EditorWidgets.h"
+#include "registry/RegisteredLists.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace tabulon {
+
+namespace {
+
+constexpr int kClientWidth = 6345;
+constexpr int kClientHeight = 3195;
+
+QString qs(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+} // namespace
+
+Form5::Form5(Form1& owner) : QWidget(&owner, Qt::Window), m_owner(owner)
+{
+    setObjectName(QStringLiteral("Form5"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(qs("登録サイトの編集"));
+    const int tpp = twipsPerPixel();
+    resize(twipsToPixels(kClientWidth, tpp), twipsToPixels(kClientHeight, tpp));
+
+    const auto label = [&](QLabel*& control, const char* name, const char* caption, int left,
+                           int top, int width, int height) {
+        control = new QLabel(qs(caption), this);
+        control->setObjectName(QString::fromLatin1(name));
+        placeInTwips(*control, left, top, width, height, tpp);
+    };
+    const auto box = [&](QLineEdit*& control, const char* name, int left, int top, int width,
+                         int height) {
+        control = new QLineEdit(this);
+        control->setObjectName(QString::fromLatin1(name));
+        placeInTwips(*control, left, top, width, height, tpp);
+    };
+    const auto button = [&](QPushButton*& control, const char* name, const char* caption, int left,
+                            int top, int width, int height) {
+        control = new QPushButton(qs(caption), this);
+        control->setObjectName(QString::fromLatin1(name));
+        placeInTwips(*control, left, top, width, height, tpp);
+    };
+    label(Label1, "Label1", "名称", 120, 240, 375, 255);
+    box(Text1, "Text1", 600, 120, 4095, 270);
+    label(Label2, "Label2", "URL", 120, 720, 375, 255);
+    box(Text2, "Text2", 600, 600, 5535, 270);
+    label(Label3, "Label3", "＊ダブルクリックで削除", 240, 960, 2055, 255);
+    button(Command1, "Command1", "変更", 4800, 120, 615, 375);
+    button(Command2, "Command2", "終了", 5520, 120, 615, 375);
+    ListView1 = makeListView(*this);
+    placeInTwips(*ListView1, 0, 1200, 6255, 1935, tpp);
+
+    connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
+    connect(ListView1, &QTreeWidget::itemClicked, this, &Form5::ListView1_Click);
+    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, &Form5::onSelectionChanged);
+    ListView1->viewport()->installEventFilter(this);
+}
+
+int Form5::twipsPerPixel() const
+{
+    return std::max(1, m_owner.platform().windows.screen().twipsPerPixelX);
+}
+
+void Form5::Form_Load()
+{
+    ListView1->clear();
+    ListView1->setColumnCount(2);
+    ListView1->setHeaderLabels({qs("登録名"), qs("URL")});
+    const int half = ListView1->width() / 2;
+    ListView1->setColumnWidth(0, half);
+    ListView1->setColumnWidth(1, half);
+    fillList(1);
+    ListView1_Click();
+}
+
+void Form5::fillList()
+{
+    fillList(selectedRowOf(*ListView1));
+}
+
+void Form5::fillList(int selected)
+{
+    const Module1& module = m_owner.module();
+    std::vector<std::pair<std::string, std::string>> rows;
+    for (int i = 0; i <= module.SiteLast && i < kSiteSlots; ++i) {
+        const SiteEntry& entry = module.SiteList[static_cast<std::size_t>(i)];
+        rows.emplace_back(entry.Name, entry.URL);
+    }
+    m_filling = true;
+    fillListView(*ListView1, rows, selected);
+    m_filling = false;
+}
+
+void Form5::Form_Resize()
+{
+    fitListView(*ListView1, *this, twipsPerPixel());
+}
+
+void Form5::ListView1_Click()
+{
+    const int r = selectedRowOf(*ListView1);
+    if (r == 0)
+        return;
+    const QTreeWidgetItem* item = ListView1->topLevelItem(r - 1);
+    Text1->setText(item->text(0));
+    Text2->setText(item->text(1));
+}
+
+// The boxes follow the row the user picks, by mouse or by keyboard, so that "変更"
+// never stores one site's boxes into another row.
+void Form5::onSelectionChanged()
+{
+    if (!m_filling)
+        ListView1_Click();
+}
+
+void Form5::Command1_Click()
+{
+    const int r = selectedRowOf(*ListView1);
+    if (r == 0)
+        return;
+    if (!changeSite(m_owner.module(), r - 1,
+                    {Text1->text().toStdString(), Text2->text().toStdString()}))
+        return;
+    fillList(r);
+    m_owner.syncSiteMenu();
+}
+
+void Form5::ListView1_DblClick()
+{
+    const int n = ListView1->topLevelItemCount();
+    const int r = selectedRowOf(*ListView1);
+    // The last remaining site cannot be deleted, and nothing says so.
+    if (n <= 1 || r == 0)
+        return;
+    const std::string name = ListView1->topLevelItem(r - 1)->text(0).toStdString();
+    if (!confirmDeletion(m_owner.platform().messages, name))
+        return;
+    if (!deleteSite(m_owner.module(), r - 1))
+        return;
+    // No row is selected afterwards: the boxes still show the deleted site.
+    fillList(0);
+    m_owner.syncSiteMenu();
+}
+
+void Form5::Command2_Click()
+{
+    hide();
+}
+
+void Form5::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+bool Form5::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        // The press before it has selected the row under the pointer, or none.
+        ListView1_DblClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace tabulon
