@@ -31,7 +31,14 @@ std::string ChromiumBrowser::LocationURL()
 std::string ChromiumBrowser::LocationName()
 {
     ChromiumClient& client = use("LocationName");
-    const std::string title = client.title(m_targetId);
+    // The document's own title, read with the loading flag; the browser's idea of
+    // it can lag behind, but serves while the page does not answer.
+    std::string title;
+    try {
+        title = client.snapshot("LocationName", m_targetId).title;
+    } catch (const Error&) {
+        title = client.title(m_targetId);
+    }
     return title.empty() ? client.url(m_targetId) : title;
 }
 

@@ -68,6 +68,7 @@ void ChromiumClient::lost()
     m_process.reset();
     m_targets.clear();
     m_windows.clear();
+    m_closing.clear();
     m_firstTab.clear();
     m_fresh = false;
     ++m_generation;
@@ -258,14 +259,15 @@ void ChromiumClient::processEvents()
         if (method == "Target.targetCreated" || method == "Target.targetInfoChanged") {
             const json info = params.value("targetInfo", json::object());
             const std::string type = text(info, "type");
-            if (type == "page" || type == "iframe")
+            if ((type == "page" || type == "iframe") && !m_closing.count(text(info, "targetId")))
                 record(text(info, "targetId"), info);
         } else if (method == "Target.targetDestroyed") {
             m_targets.erase(text(params, "targetId"));
+            m_closing.erase(text(params, "targetId"));
         } else if (method == "Target.attachedToTarget") {
             const json info = params.value("targetInfo", json::object());
             const std::string type = text(info, "type");
-            if (type != "page" && type != "iframe")
+            if ((type != "page" && type != "iframe") || m_closing.count(text(info, "targetId")))
                 continue;
             Target& target = record(text(info, "targetId"), info);
             const std::string sessionId = text(params, "sessionId");
@@ -338,13 +340,19 @@ std::vector<std::string> ChromiumClient::pageTargets()
     for (const json& info : result.value("targetInfos", json::array())) {
         const std::string id = text(info, "targetId");
         present[id] = true;
-        if (!isListedPage(info))
+        if (!isListedPage(info) || m_closing.count(id))
             continue;
         const Target& target = record(id, info);
         pages.emplace_back(target.order, id);
     }
-    for (auto it = m_targets.begin(); it != m_targets.end();) {
+    for (auto it = m_closing.begin(); it != m_closing.end();) {
         if (!present.count(it->first))
+            it = m_closing.erase(it);
+        else
+            ++it;
+    }
+    for (auto it = m_targets.begin(); it != m_targets.end();) {
+        if (!present.count(it->first) || m_closing.count(it->first))
             it = m_targets.erase(it);
         else
             ++it;
@@ -389,6 +397,7 @@ void ChromiumClient::closeTarget(const std::string& member, const std::string& t
     invalidate();
     browserCall(member, "Target.closeTarget", {{"targetId", targetId}});
     m_targets.erase(targetId);
+    m_closing[targetId] = true;
 }
 
 void ChromiumClient::activateTarget(const std::string& member, const std::string& targetId)
@@ -477,8 +486,17 @@ void ChromiumClient::setWindowRect(const std::string& member, std::int64_t windo
 {
     // The browser changes the geometry only of a window in the normal state, and
     // not in the same call that changes the state.
-    if (windowBounds(member, windowId).state != "normal")
+    if (windowBounds(member, windowId).state != "normal") {
         setWindowState(member, windowId, "normal");
+        // The window manager carries the change out on its own time; a size given
+        // before it has would be undone by the restore.
+        const auto until = std::chrono::steady_clock::now() + m_settings.browserTimeout / 2;
+        while (windowBounds(member, windowId).state != "normal" &&
+               std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            invalidate();
+        }
+    }
     invalidate();
     browserCall(member, "Browser.setWindowBounds", {{"windowId", windowId}, {"bounds", rect}});
 }
@@ -533,6 +551,7 @@ PageSnapshot ChromiumClient::snapshot(const std::string& member, const std::stri
     snapshot.busy = value.value("ready", std::string()) != "complete";
     snapshot.frames = value.value("frames", 0);
     snapshot.visible = value.value("visible", false);
+    snapshot.title = value.value("title", std::string());
     Target& target = known(member, targetId);
     target.snapshot = snapshot;
     target.snapshotStamp = now();

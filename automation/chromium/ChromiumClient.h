@@ -34,6 +34,7 @@ struct PageSnapshot
     bool busy = false;
     int frames = 0;
     bool visible = false;
+    std::string title;
 };
 
 // A child frame of a page: its id, address and name.
@@ -67,6 +68,8 @@ public:
     // When attaching to a running browser: tries to connect, at most every few
     // seconds; true when connected.
     bool tryAttach();
+    // The process id of the browser the program started, 0 when none.
+    int browserProcessId() const { return m_process ? static_cast<int>(m_process->pid()) : 0; }
     // Lets the browser go (the one the program started is ended).
     void disconnect();
 
@@ -175,6 +178,8 @@ private:
     std::int64_t m_pastRoundTrips = 0;
     std::map<std::string, Target> m_targets;
     std::map<std::int64_t, Window> m_windows;
+    // Tabs the program closed that the browser may list a moment longer.
+    std::map<std::string, bool> m_closing;
     // The blank tab a freshly started browser opens, handed to the first new window.
     std::string m_firstTab;
     bool m_fresh = false;

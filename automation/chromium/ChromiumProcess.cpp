@@ -93,6 +93,8 @@ std::unique_ptr<ChromiumProcess> ChromiumProcess::start(const LaunchOptions& opt
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     const pid_t parent = ::getpid();
+    // The browser talks a lot on standard error; the program's own stays quiet.
+    const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
 
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -107,6 +109,10 @@ std::unique_ptr<ChromiumProcess> ChromiumProcess::start(const LaunchOptions& opt
         sigset_t none;
         ::sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (quiet >= 0) {
+            ::dup2(quiet, 1);
+            ::dup2(quiet, 2);
+        }
         if (::dup2(childIn, 3) < 0 || ::dup2(childOut, 4) < 0)
             ::_exit(127);
         ::close_range(5, ~0U, 0);
@@ -115,6 +121,8 @@ std::unique_ptr<ChromiumProcess> ChromiumProcess::start(const LaunchOptions& opt
     }
     ::close(childIn);
     ::close(childOut);
+    if (quiet >= 0)
+        ::close(quiet);
     if (pid < 0) {
         ::close(toBrowser[1]);
         ::close(fromBrowser[0]);

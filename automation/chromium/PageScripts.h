@@ -7,7 +7,7 @@ namespace automation::chromium::scripts {
 // What the window list reads from a page.
 inline constexpr const char* kSnapshot =
     "({ready: document.readyState, frames: window.frames.length,"
-    " visible: document.visibilityState === 'visible'})";
+    " visible: document.visibilityState === 'visible', title: document.title})";
 
 // The page's global object, for calls with arguments.
 inline constexpr const char* kGlobal = "globalThis";
