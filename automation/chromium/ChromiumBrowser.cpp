@@ -25,6 +25,7 @@ bool ChromiumBrowser::busy()
 
 std::string ChromiumBrowser::LocationURL()
 {
+    m_client->takeEvents();
     return use("LocationURL").url(m_targetId);
 }
 

@@ -47,10 +47,10 @@ std::int64_t ChromiumClient::roundTrips() const
 
 bool ChromiumClient::connected()
 {
+    // Every call reads what has arrived; here only a connection already known to be
+    // lost is let go.
     if (!m_session)
         return false;
-    m_session->pump();
-    processEvents();
     if (!m_session->alive())
         lost();
     return m_session != nullptr;
@@ -180,8 +180,12 @@ json ChromiumClient::pageCall(const std::string& member, const std::string& targ
     DevToolsSession& s = *m_session;
     // A page that let an earlier call run out of time answers nothing until that
     // answer comes: fail at once rather than wait again.
-    if (s.overdue(sessionId) > 0)
-        throw Error(member, "the page does not answer");
+    if (s.overdue(sessionId) > 0) {
+        s.pump();
+        processEvents();
+        if (s.overdue(sessionId) > 0)
+            throw Error(member, "the page does not answer");
+    }
     try {
         json result =
             s.call({member, method, std::move(params), sessionId, m_settings.pageTimeout});
@@ -225,6 +229,16 @@ ChromiumClient::Target& ChromiumClient::known(const std::string& member,
 bool ChromiumClient::knows(const std::string& targetId) const
 {
     return m_targets.count(targetId) > 0;
+}
+
+void ChromiumClient::takeEvents()
+{
+    if (!m_session)
+        return;
+    m_session->pump();
+    processEvents();
+    if (!m_session->alive())
+        lost();
 }
 
 void ChromiumClient::require(const std::string& member, const std::string& targetId,

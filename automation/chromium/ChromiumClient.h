@@ -76,6 +76,9 @@ public:
     // The page tabs in order of discovery (one target list); empty without a browser.
     std::vector<std::string> pageTargets();
     bool knows(const std::string& targetId) const;
+    // Takes in the events that have arrived (a tab's new address or title, a tab
+    // closed) without waiting.
+    void takeEvents();
     // Raises unless the tab is still open in the browser of that generation.
     void require(const std::string& member, const std::string& targetId, std::uint64_t generation);
     std::string url(const std::string& targetId) const;
@@ -118,6 +121,14 @@ public:
     // truthful.
     std::optional<bool> storedProperty(const std::string& targetId, BrowserProperty property) const;
     void storeProperty(const std::string& targetId, BrowserProperty property, bool value);
+
+    // The connection itself and a tab's attached session, for measuring the program
+    // against the least a client must do.
+    DevToolsSession& protocol(const std::string& member) { return session(member); }
+    std::string attachedSession(const std::string& member, const std::string& targetId)
+    {
+        return sessionFor(member, targetId);
+    }
 
     // Something changed: reads made before are not reused.
     void invalidate() { ++m_epoch; }

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -328,6 +329,9 @@ TEST(ChromiumE2eLife, AttachesToARunningBrowserOverLoopback)
     argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
+        const int quiet = ::open("/dev/null", O_WRONLY);
+        ::dup2(quiet, 1);
+        ::dup2(quiet, 2);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
