@@ -133,6 +133,12 @@ void ChromiumClient::ensureBrowser(const std::string& member)
     m_fresh = true;
 }
 
+void ChromiumClient::connectTransport(std::unique_ptr<Transport> transport)
+{
+    lost();
+    connect(std::move(transport), m_settings.browserTimeout);
+}
+
 bool ChromiumClient::tryAttach()
 {
     if (connected())

@@ -70,6 +70,8 @@ public:
     bool tryAttach();
     // The process id of the browser the program started, 0 when none.
     int browserProcessId() const { return m_process ? static_cast<int>(m_process->pid()) : 0; }
+    // Connects over a transport already open to a browser started elsewhere.
+    void connectTransport(std::unique_ptr<Transport> transport);
     // Lets the browser go (the one the program started is ended).
     void disconnect();
 

@@ -18,7 +18,7 @@ struct ChromiumSettings
     // The browser process itself: targets and windows.
     std::chrono::milliseconds browserTimeout{2000};
     // From starting the browser to its first answer.
-    std::chrono::milliseconds startTimeout{15000};
+    std::chrono::milliseconds startTimeout{10000};
     // Reads of a window or a page are reused for this long, unless the program has
     // changed something since.
     std::chrono::milliseconds readReuse{500};
