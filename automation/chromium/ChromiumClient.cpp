@@ -432,8 +432,15 @@ void ChromiumClient::activateTarget(const std::string& member, const std::string
 
 std::optional<std::string> ChromiumClient::findPageByTitle(const std::string& wanted)
 {
-    for (const std::string& id : pageTargets()) {
+    const std::vector<std::string> pages = pageTargets();
+    for (const std::string& id : pages) {
         if (title(id) == wanted)
+            return id;
+    }
+    // The browser's idea of a title can lag behind the page's own, last read.
+    for (const std::string& id : pages) {
+        const Target& target = m_targets[id];
+        if (target.snapshot && target.snapshot->title == wanted)
             return id;
     }
     return std::nullopt;

@@ -251,6 +251,50 @@ TEST_F(ClientOverFakeBrowser, RestoreBringsBackTheStateBeforeMinimising)
     EXPECT_TRUE(windows.isZoomed(hwnd));
 }
 
+TEST_F(ClientOverFakeBrowser, PropertiesDoWhatTheWindowAllowsAndReadBackAsWritten)
+{
+    show({page("A", "http://a/")});
+    client->pageTargets();
+    const auto a = tab("A");
+    // What a Chromium window shows by itself.
+    EXPECT_TRUE(a->get(automation::BrowserProperty::Toolbar));
+    EXPECT_FALSE(a->get(automation::BrowserProperty::MenuBar));
+    a->put(automation::BrowserProperty::Toolbar, false);
+    a->put(automation::BrowserProperty::MenuBar, true);
+    EXPECT_FALSE(tab("A")->get(automation::BrowserProperty::Toolbar));
+    EXPECT_TRUE(tab("A")->get(automation::BrowserProperty::MenuBar));
+    EXPECT_TRUE(fake->requests("Browser.setWindowBounds").empty());
+
+    a->put(automation::BrowserProperty::TheaterMode, true);
+    EXPECT_TRUE(a->get(automation::BrowserProperty::FullScreen));
+    a->put(automation::BrowserProperty::FullScreen, false);
+    EXPECT_FALSE(a->get(automation::BrowserProperty::FullScreen));
+    // Hidden is as near as minimised; shown again undoes only that.
+    a->put(automation::BrowserProperty::Visible, false);
+    EXPECT_EQ(a->Height(), kMinimizedHeight);
+    a->put(automation::BrowserProperty::Visible, true);
+    EXPECT_EQ(a->Height(), 600);
+    a->put(automation::BrowserProperty::Visible, true);
+    EXPECT_EQ(fake->requests("Browser.setWindowBounds").size(), 4u);
+}
+
+TEST_F(ClientOverFakeBrowser, ActivationFindsATabByTitle)
+{
+    show({page("A", "http://a/", "Alpha"), page("B", "http://b/", "Beta")});
+    ChromiumWindows windows(client, "/nonexistent");
+    EXPECT_TRUE(windows.activateByTitle("Beta"));
+    EXPECT_EQ(fake->requests("Target.activateTarget").back()["params"]["targetId"], "B");
+    EXPECT_FALSE(windows.activateByTitle("Gamma"));
+    // The document's own title, when the browser has not caught up with it yet.
+    EXPECT_FALSE(windows.activateByTitle("Doc"));
+    tab("A")->busy();
+    EXPECT_TRUE(windows.activateByTitle("Doc"));
+    EXPECT_EQ(fake->requests("Target.activateTarget").back()["params"]["targetId"], "A");
+    // The favourite's keys go to the tab activated last; a name that would leave
+    // the folder is not written.
+    EXPECT_FALSE(windows.sendKeys("%A{ENTER}{TAB}../../x{ENTER}"));
+}
+
 TEST_F(ClientOverFakeBrowser, MovingAMaximisedWindowRestoresItInACallOfItsOwn)
 {
     show({page("A", "http://a/")});
