@@ -1,6 +1,7 @@
 #include "app/DemoDesktop.h"
 
 #include "automation/local/LocalFileSystem.h"
+#include "automation/local/LocalHelpViewer.h"
 #include "automation/local/LocalLauncher.h"
 #include "automation/local/QtClock.h"
 #include "automation/local/QtDialogs.h"
@@ -68,7 +69,7 @@ public:
     {
         automation::Platform sim = m_desktop.platform();
         return automation::Platform{sim.objects, sim.windows, m_launcher, m_dialogs,
-                                    m_dialogs,   sim.help,    m_clock,    m_files};
+                                    m_dialogs,   m_help,      m_clock,    m_files};
     }
 
     std::string description() const override
@@ -97,6 +98,7 @@ private:
     automation::QtDialogs m_dialogs;
     automation::LocalLauncher m_launcher;
     automation::LocalFileSystem m_files;
+    automation::LocalHelpViewer m_help;
 };
 
 } // namespace

@@ -28,10 +28,15 @@ QString qs(const std::string& text)
 }
 
 // Captions are shown as they are: an ampersand in a site's name is a character, never
-// an access key (no item has one).
+// an access key (no item has one). A name from a damaged list can be a megabyte long;
+// the menu shows its beginning.
 QString menuText(const std::string& caption)
 {
-    return qs(caption).replace(QLatin1Char('&'), QStringLiteral("&&"));
+    constexpr qsizetype kShown = 200;
+    QString text = qs(caption);
+    if (text.size() > kShown)
+        text = text.left(kShown) + QChar(0x2026);
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 void setCaption(QAction* action, const std::string& caption)
@@ -151,8 +156,9 @@ void Form1::Form_Load()
 
     const TwipsRect position = readPosition();
     show();
-    setTwipsGeometry(position);
     m_placement = position;
+    setTwipsGeometry(position);
+    placeOnceFramed();
     m_loaded = true;
 
     m_timer1 = m_platform.clock.startTimer(2000, [this] { Timer1_Timer(); });

@@ -19,13 +19,12 @@ namespace tabulon {
 // The value of key in section of a profile file's CP932 bytes, as UTF-8; blanks
 // around it and one pair of enclosing quotes (" or ') removed; cut to its first 1023
 // bytes of CP932 text (never in the middle of a character); "" when missing.
-std::string profileRead(std::string_view fileBytes, std::string_view section,
-                        std::string_view key);
+std::string profileRead(std::string_view fileBytes, std::string_view section, std::string_view key);
 
 // The file's bytes after writing key=value into section (UTF-8 arguments, written as
 // CP932). CR and LF in the value are dropped, so one value stays one line.
-std::string profileWrite(std::string_view fileBytes, std::string_view section,
-                         std::string_view key, std::string_view value);
+std::string profileWrite(std::string_view fileBytes, std::string_view section, std::string_view key,
+                         std::string_view value);
 
 // The settings file itself, read and written key by key through the file system.
 class IniFile

@@ -50,7 +50,8 @@ std::vector<ListEntry> tableEntries(const std::array<Entry, N>& table, std::int3
 } // namespace
 
 Module1::Module1(automation::Platform& platform, ProgramFiles files)
-    : m_platform(platform), m_files(std::move(files)), m_ini(platform.files, m_files.settingsPath())
+    : ComDialog1(platform.dialogs), m_platform(platform), m_files(std::move(files)),
+      m_ini(platform.files, m_files.settingsPath())
 {}
 
 void Module1::WriteIni(const std::string& section, const std::string& key, const std::string& value)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ComDialog.h"
 #include "app/IniFile.h"
 #include "app/ProgramFiles.h"
 #include "automation/Platform.h"
@@ -53,6 +54,8 @@ public:
     // Scratch: the browser a command works on, the address being handled.
     std::shared_ptr<automation::Browser> CurIE;
     std::string CurURL;
+    // The main window's common dialog (colour, Open, Save).
+    ComDialog ComDialog1;
 
     // The settings file, key by key.
     void WriteIni(const std::string& section, const std::string& key, const std::string& value);

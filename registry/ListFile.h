@@ -25,8 +25,7 @@ struct ListEntry
 // value. Nothing when the file does not exist or cannot be read; an empty file gives
 // no entries.
 std::optional<std::vector<ListEntry>> readListFile(automation::FileSystem& files,
-                                                   const std::string& path,
-                                                   std::size_t maxEntries);
+                                                   const std::string& path, std::size_t maxEntries);
 
 // The CP932 bytes of a list file holding these entries.
 std::string formatListFile(const std::vector<ListEntry>& entries);

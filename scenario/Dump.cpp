@@ -100,10 +100,26 @@ json mainAsWindow(Form1& form)
 
 json programState(Form1& form, Module1& module)
 {
-    return {{"TopMost", form.TopMost},       {"TopMostWanted", form.TopMostWanted},
-            {"AutoMin", form.AutoMin},       {"SiteLast", module.SiteLast},
-            {"AppLast", module.AppLast},     {"WinDir", module.WinDir},
-            {"MyDocPath", module.MyDocPath}, {"CurURL", module.CurURL}};
+    json sites = json::array();
+    for (int i = 0; i <= module.SiteLast && i < kSiteSlots; ++i) {
+        const SiteEntry& entry = module.SiteList[static_cast<std::size_t>(i)];
+        sites.push_back({{"Name", entry.Name}, {"URL", entry.URL}});
+    }
+    json apps = json::array();
+    for (int i = 0; i <= module.AppLast && i < kAppSlots; ++i) {
+        const AppEntry& entry = module.AppList[static_cast<std::size_t>(i)];
+        apps.push_back({{"Name", entry.Name}, {"Path", entry.Path}});
+    }
+    return {{"SiteList", sites},
+            {"AppList", apps},
+            {"TopMost", form.TopMost},
+            {"TopMostWanted", form.TopMostWanted},
+            {"AutoMin", form.AutoMin},
+            {"SiteLast", module.SiteLast},
+            {"AppLast", module.AppLast},
+            {"WinDir", module.WinDir},
+            {"MyDocPath", module.MyDocPath},
+            {"CurURL", module.CurURL}};
 }
 
 QWidget* findForm(const std::string& name)

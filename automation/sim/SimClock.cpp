@@ -1,5 +1,6 @@
 #include "automation/sim/SimClock.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace automation::sim {
@@ -47,7 +48,8 @@ void SimClock::advance(std::int64_t ms)
     const std::int64_t target = m_now + (ms > 0 ? ms : 0);
     while (runNextDue(target)) {
     }
-    m_now = target;
+    // A tick that let events run may have carried the time past the target already.
+    m_now = std::max(m_now, target);
 }
 
 // Runs the earliest action or timer tick due by limit; false when none is.

@@ -126,12 +126,12 @@ std::pair<int, int> SimDesktop::screenPixels() const
 
 // ---- z-order ----
 
-void SimDesktop::removeFromZorder(const std::string& id)
+void SimDesktop::removeFromZorder(std::string id)
 {
     m_zorder.erase(std::remove(m_zorder.begin(), m_zorder.end(), id), m_zorder.end());
 }
 
-void SimDesktop::bringToFront(const std::string& id)
+void SimDesktop::bringToFront(std::string id)
 {
     removeFromZorder(id);
     auto at = m_zorder.begin();
@@ -142,13 +142,13 @@ void SimDesktop::bringToFront(const std::string& id)
     m_zorder.insert(at, id);
 }
 
-void SimDesktop::sendToBack(const std::string& id)
+void SimDesktop::sendToBack(std::string id)
 {
     removeFromZorder(id);
     m_zorder.push_back(id);
 }
 
-void SimDesktop::activate(const std::string& id)
+void SimDesktop::activate(std::string id)
 {
     bringToFront(id);
     m_active = id;
@@ -169,7 +169,7 @@ void SimDesktop::browserClosed(SimWindow& window)
         m_active.clear();
 }
 
-void SimDesktop::minimize(const std::string& id)
+void SimDesktop::minimize(std::string id)
 {
     if (id == kMain) {
         m_host->setState(WindowState::Minimized);
@@ -183,7 +183,7 @@ void SimDesktop::minimize(const std::string& id)
         m_active.clear();
 }
 
-void SimDesktop::restore(const std::string& id)
+void SimDesktop::restore(std::string id)
 {
     if (id == kMain) {
         if (m_host->state() == WindowState::Minimized)

@@ -72,8 +72,10 @@ public:
     void recordRead(const SimWindow& window, const char* target, std::string_view prop);
     bool logReads() const { return m_setup.logReads; }
     std::pair<int, int> screenPixels() const;
-    void activate(const std::string& id);
-    void bringToFront(const std::string& id);
+    // Ids are taken by value: callers often pass one that lives in the z-order list
+    // these functions reorder.
+    void activate(std::string id);
+    void bringToFront(std::string id);
     void browserShown(SimWindow& window);
     void browserClosed(SimWindow& window);
     LocalFileSystem& disk() { return m_disk; }
@@ -101,10 +103,10 @@ private:
 
     SimWindow* byHandle(Hwnd hwnd);
     Hwnd freshHandle();
-    void minimize(const std::string& id);
-    void restore(const std::string& id);
-    void sendToBack(const std::string& id);
-    void removeFromZorder(const std::string& id);
+    void minimize(std::string id);
+    void restore(std::string id);
+    void sendToBack(std::string id);
+    void removeFromZorder(std::string id);
     void answerFavoriteKeys(const std::string& keys);
     void arrange(const char* how);
 

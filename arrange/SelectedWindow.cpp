@@ -1,0 +1,94 @@
+#include "arrange/SelectedWindow.h"
+
+#include "app/Module1.h"
+#include "arrange/Layout.h"
+#include "automation/Error.h"
+#include "automation/HtmlDocument.h"
+#include "automation/PageWindow.h"
+#include "automation/WindowManager.h"
+#include "winlist/WebWindowList.h"
+
+#include <algorithm>
+
+namespace tabulon {
+
+using automation::skipOnFailure;
+
+void bringSelectedToFront(const WebWindowList& list, Module1& module,
+                          automation::WindowManager& windows)
+{
+    const auto browser = list.selectedWebWin();
+    if (!browser)
+        return;
+    automation::Hwnd h = 0;
+    // A window closed since the list was built has nothing to bring forward.
+    if (!skipOnFailure([&] { h = browser->hWnd(); }))
+        return;
+    const FrontPlacement placement = frontPlacement(windows.screen());
+
+    std::shared_ptr<automation::PageWindow> page;
+    skipOnFailure([&] {
+        const auto document = browser->Document();
+        if (!document)
+            throw automation::Error("Document", "the window shows no document");
+        page = document->parentwindow();
+    });
+    if (page) {
+        skipOnFailure([&] { page->moveto(placement.position.x, placement.position.y); });
+        skipOnFailure([&] { page->resizeto(placement.size.width, placement.size.height); });
+    }
+    skipOnFailure([&] { module.MinimizeWin(h); });
+    skipOnFailure([&] { module.RestoreWin(h); });
+}
+
+bool closeSelectedWindow(const WebWindowList& list)
+{
+    const auto browser = list.selectedWebWin();
+    if (!browser)
+        return false;
+    skipOnFailure([&] { browser->Quit(); });
+    return true;
+}
+
+void minimizeOtherWindows(const WebWindowList& list, Module1& module)
+{
+    const int s = list.selected();
+    if (s == 0)
+        return;
+    for (int i = std::min(list.count(), WebWindowList::kTracked); i >= 1; --i) {
+        const auto browser = list.WebWin(i);
+        if (!browser)
+            continue;
+        skipOnFailure([&] {
+            const automation::Hwnd h = browser->hWnd();
+            if (i != s)
+                module.MinimizeWin(h);
+            else if (module.GetWinState(h) == "S")
+                module.RestoreWin(h);
+        });
+    }
+}
+
+bool closeOtherWindows(const WebWindowList& list)
+{
+    const int s = list.selected();
+    const int n = list.count();
+    if (s == 0 || n < 2)
+        return false;
+    for (int i = 1; i <= std::min(n, WebWindowList::kTracked); ++i) {
+        const auto browser = list.WebWin(i);
+        if (i != s && browser)
+            skipOnFailure([&] { browser->Quit(); });
+    }
+    return true;
+}
+
+void openSelectedAgain(const WebWindowList& list, Module1& module)
+{
+    if (!list.selectedWebWin())
+        return;
+    module.CurURL = list.row(list.selected()).sub[4];
+    skipOnFailure([&] { module.OpenSiteWindow(module.CurURL); });
+}
+
+} // namespace tabulon

@@ -1,0 +1,63 @@
+#include "page/Form2.h"
+
+#include "app/Form1.h"
+#include "page/Twips.h"
+
+#include <QPushButton>
+
+namespace tabulon {
+
+namespace {
+
+constexpr double kLarger = 1.1;
+constexpr double kSmaller = 0.9;
+
+} // namespace
+
+Form2::Form2(Form1& main) : QWidget(&main, Qt::Window), m_main(main)
+{
+    setObjectName(QStringLiteral("Form2"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("FSize"));
+
+    const Twips twips(main.platform().windows.screen());
+    const auto button = [&](const char* name, const QString& caption, int left, int width) {
+        auto* command = new QPushButton(caption, this);
+        command->setObjectName(QString::fromUtf8(name));
+        command->setGeometry(twips.rect(left, 0, width, 375));
+        return command;
+    };
+    Command1 = button("Command1", QStringLiteral("+"), 0, 375);
+    Command3 = button("Command3", QStringLiteral("RESET"), 360, 855);
+    Command2 = button("Command2", QStringLiteral("-"), 1200, 375);
+    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
+
+    twips.centre(*this, 1560, 360);
+}
+
+void Form2::GetFontSize()
+{
+    if (!m_size.GetFontSize(m_main.webWindows()))
+        hide();
+}
+
+void Form2::Command1_Click()
+{
+    if (!m_size.changeBy(m_main.webWindows(), kLarger))
+        hide();
+}
+
+void Form2::Command2_Click()
+{
+    if (!m_size.changeBy(m_main.webWindows(), kSmaller))
+        hide();
+}
+
+void Form2::Command3_Click()
+{
+    GetFontSize();
+}
+
+} // namespace tabulon

@@ -1,0 +1,89 @@
+#include "page/Form7.h"
+
+#include "app/Form1.h"
+#include "page/PageReport.h"
+#include "page/ReportFile.h"
+#include "page/Twips.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace tabulon {
+
+namespace {
+
+constexpr int kTextTop = 600;
+
+// The text box keeps lines apart with LF; the report's own line ends are CR LF.
+QString toDisplay(const std::string& text)
+{
+    QString display = QString::fromStdString(text);
+    display.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    display.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return display;
+}
+
+} // namespace
+
+Form7::Form7(Form1& main) : QWidget(&main, Qt::Window), m_main(main)
+{
+    setObjectName(QStringLiteral("Form7"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("詳細情報"));
+
+    const Twips twips(main.platform().windows.screen());
+    Command1 = new QPushButton(QStringLiteral("OK"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setGeometry(twips.rect(360, 120, 615, 375));
+    Command2 = new QPushButton(QStringLiteral("テキストに保存"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Command2->setGeometry(twips.rect(1320, 120, 1455, 375));
+    connect(Command1, &QPushButton::clicked, this, &Form7::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form7::Command2_Click);
+
+    Text1 = new QPlainTextEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    resize(twips.x(7740), twips.y(8565));
+    Form_Resize();
+    DispData();
+}
+
+void Form7::DispData()
+{
+    Text1->setPlainText(toDisplay(DispDataText(m_main.webWindows().selectedWebWin())));
+}
+
+std::string Form7::reportText() const
+{
+    QString text = Text1->toPlainText();
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text.toStdString();
+}
+
+void Form7::Command1_Click()
+{
+    hide();
+}
+
+void Form7::Command2_Click()
+{
+    saveReport(m_main.module(), reportText());
+}
+
+void Form7::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form7::Form_Resize()
+{
+    // Never a negative height, however small the window is made.
+    const Twips twips(m_main.platform().windows.screen());
+    const int height = Module1::MaxLong(twips.toTwipsY(this->height()) - kTextTop, 100);
+    Text1->setGeometry(0, twips.y(kTextTop), width(), twips.y(height));
+}
+
+} // namespace tabulon

@@ -1,0 +1,91 @@
+#include "page/PageReport.h"
+
+#include "automation/Browser.h"
+#include "automation/Error.h"
+#include "automation/HtmlDocument.h"
+#include "automation/PageWindow.h"
+
+#include <utility>
+
+namespace tabulon {
+
+using automation::DocumentCollection;
+using automation::skipOnFailure;
+
+namespace {
+
+const std::string kEnd = "\r\n";
+
+// A page window or document member that gives nothing fails like a missing member.
+template <typename T> T& existing(const std::shared_ptr<T>& object, const char* member)
+{
+    if (!object)
+        throw automation::Error(member, "nothing there");
+    return *object;
+}
+
+} // namespace
+
+std::string DispDataText(std::shared_ptr<automation::Browser> W)
+{
+    if (!W)
+        return {};
+    std::string report;
+    const auto add = [&report](const std::string& line) { report += line + kEnd; };
+
+    skipOnFailure([&] { add("サイトの名称:  " + W->LocationName()); });
+    skipOnFailure([&] { add("URL:　　　       " + W->LocationURL() + kEnd); });
+    skipOnFailure([&] { add("Window Width =  " + std::to_string(W->Width())); });
+    skipOnFailure([&] { add("Window Height =  " + std::to_string(W->Height())); });
+
+    std::shared_ptr<automation::HtmlDocument> D;
+    skipOnFailure([&] { D = W->Document(); });
+    W.reset();
+    if (!D)
+        return report;
+
+    skipOnFailure([&] {
+        add("ブラウザの履歴数= " +
+            std::to_string(existing(D->parentwindow(), "parentwindow").historyLength()));
+    });
+    skipOnFailure([&] { add("Referrer = " + D->referrer()); });
+    skipOnFailure([&] { add("Cookie：　" + D->cookie()); });
+    skipOnFailure([&] { add("サイトの最終更新日: " + D->lastModified()); });
+    add("");
+
+    // A count that cannot be read leaves its line out rather than print another's.
+    const std::pair<const char*, DocumentCollection> counts[] = {
+        {"　Script:　", DocumentCollection::scripts},
+        {"　StyleSheet:　", DocumentCollection::styleSheets},
+        {"　Form:　", DocumentCollection::Forms},
+        {"　Anchor:　", DocumentCollection::anchors}};
+    for (const auto& [label, collection] : counts)
+        skipOnFailure([&] { add(label + std::to_string(D->collectionLength(collection))); });
+    skipOnFailure([&] { add("　Frame: " + std::to_string(D->FramesLength())); });
+    add("");
+
+    int n = 0;
+    if (skipOnFailure([&] { n = D->collectionLength(DocumentCollection::images); })) {
+        add("image: " + std::to_string(n));
+        for (int i = 0; i < n; ++i) {
+            const std::string index = std::to_string(i);
+            skipOnFailure([&] { add("    URL(" + index + ")= " + D->imageHref(i)); });
+            skipOnFailure([&] { add("        file size = " + D->imageFileSize(i)); });
+        }
+    }
+    add("");
+
+    int m = 0;
+    if (skipOnFailure([&] { m = D->collectionLength(DocumentCollection::links); })) {
+        add("link: " + std::to_string(m));
+        for (int i = 0; i < m; ++i) {
+            const std::string index = std::to_string(i);
+            skipOnFailure([&] { add("   title(" + index + ")= " + D->linkInnerHTML(i)); });
+            skipOnFailure([&] { add("      url(" + index + ")= " + D->linkHref(i) + kEnd); });
+        }
+    }
+    add("");
+    return report;
+}
+
+} // namespace tabulon
