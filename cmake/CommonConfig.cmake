@@ -12,10 +12,5 @@ endif()
 if(TABULON_SANITIZE)
     target_compile_options(tabulon_options INTERFACE
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
-    # GCC 12 reports std::regex's own members as maybe-uninitialized once the
-    # sanitizers instrument it; the warning is about the library, not our code.
-    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-        target_compile_options(tabulon_options INTERFACE -Wno-maybe-uninitialized)
-    endif()
     target_link_options(tabulon_options INTERFACE -fsanitize=address,undefined)
 endif()
