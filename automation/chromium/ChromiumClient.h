@@ -1,0 +1,202 @@
+#pragma once
+
+#include "automation/Browser.h"
+#include "automation/chromium/ChromiumProcess.h"
+#include "automation/chromium/ChromiumSettings.h"
+#include "automation/chromium/DevToolsSession.h"
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace automation::chromium {
+
+// A browser window as the protocol reports it.
+struct WindowBounds
+{
+    std::int64_t windowId = 0;
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    // "normal", "minimized", "maximized" or "fullscreen".
+    std::string state = "normal";
+};
+
+// What the list reads from a page, fetched in one evaluation.
+struct PageSnapshot
+{
+    bool busy = false;
+    int frames = 0;
+    bool visible = false;
+    std::string title;
+};
+
+// A child frame of a page: its id, address and name.
+struct FrameAddress
+{
+    std::string frameId;
+    std::string url;
+    std::string name;
+};
+
+// The connection to one browser and what the program knows of it: its tabs in the
+// order they were first seen, their attached sessions, and reads of windows and pages
+// that are reused briefly. Started or attached on demand; when the browser goes away
+// everything is forgotten and the next page opened starts it again.
+class ChromiumClient
+{
+public:
+    explicit ChromiumClient(ChromiumSettings settings);
+    ~ChromiumClient();
+    ChromiumClient(const ChromiumClient&) = delete;
+    ChromiumClient& operator=(const ChromiumClient&) = delete;
+
+    const ChromiumSettings& settings() const { return m_settings; }
+
+    // Whether a browser is connected now (reading what has arrived first).
+    bool connected();
+    // Counts connections: objects of an earlier browser fail at once.
+    std::uint64_t generation() const { return m_generation; }
+    // Starts (or attaches to) the browser when none is connected.
+    void ensureBrowser(const std::string& member);
+    // When attaching to a running browser: tries to connect, at most every few
+    // seconds; true when connected.
+    bool tryAttach();
+    // The process id of the browser the program started, 0 when none.
+    int browserProcessId() const { return m_process ? static_cast<int>(m_process->pid()) : 0; }
+    // Connects over a transport already open to a browser started elsewhere.
+    void connectTransport(std::unique_ptr<Transport> transport);
+    // Lets the browser go (the one the program started is ended).
+    void disconnect();
+
+    // The page tabs in order of discovery (one target list); empty without a browser.
+    std::vector<std::string> pageTargets();
+    bool knows(const std::string& targetId) const;
+    // Takes in the events that have arrived (a tab's new address or title, a tab
+    // closed) without waiting.
+    void takeEvents();
+    // Raises unless the tab is still open in the browser of that generation.
+    void require(const std::string& member, const std::string& targetId, std::uint64_t generation);
+    std::string url(const std::string& targetId) const;
+    std::string title(const std::string& targetId) const;
+    // A new window showing about:blank; returns its tab.
+    std::string createWindow(const std::string& member);
+    void closeTarget(const std::string& member, const std::string& targetId);
+    // Raises, focuses and restores the tab's window and selects the tab.
+    void activateTarget(const std::string& member, const std::string& targetId);
+    // The first tab (in order) whose title is exactly this.
+    std::optional<std::string> findPageByTitle(const std::string& title);
+
+    // The tab's window.
+    WindowBounds windowOf(const std::string& member, const std::string& targetId);
+    WindowBounds windowBounds(const std::string& member, std::int64_t windowId);
+    void setWindowState(const std::string& member, std::int64_t windowId, const std::string& state);
+    // Moves or sizes a window: brings it to the normal state first, in its own call.
+    void setWindowRect(const std::string& member, std::int64_t windowId,
+                       const nlohmann::json& rect);
+    // The tab last seen showing in the window, for restoring it.
+    std::optional<std::string> shownTab(std::int64_t windowId);
+
+    PageSnapshot snapshot(const std::string& member, const std::string& targetId);
+    // Evaluates fixed source text in the page; its value.
+    nlohmann::json evaluate(const std::string& member, const std::string& targetId,
+                            const std::string& expression);
+    // Calls a fixed function in the page with the values as its arguments.
+    nlohmann::json callFunction(const std::string& member, const std::string& targetId,
+                                const std::string& declaration, const nlohmann::json& args);
+    void navigate(const std::string& member, const std::string& targetId, const std::string& url);
+    // The page's own frames, in the order of window.frames.
+    std::vector<FrameAddress> childFrames(const std::string& member, const std::string& targetId);
+    // Every frame below the page, from the frame tree and the cross-site frames.
+    std::vector<FrameAddress> allFrames(const std::string& member, const std::string& targetId);
+    // The byte size of a resource the page loaded, from its resource tree.
+    std::optional<long long> resourceSize(const std::string& member, const std::string& targetId,
+                                          const std::string& url);
+
+    // Values the program wrote to a tab's properties, so that reading them back is
+    // truthful.
+    std::optional<bool> storedProperty(const std::string& targetId, BrowserProperty property) const;
+    void storeProperty(const std::string& targetId, BrowserProperty property, bool value);
+
+    // The connection itself and a tab's attached session, for measuring the program
+    // against the least a client must do.
+    DevToolsSession& protocol(const std::string& member) { return session(member); }
+    std::string attachedSession(const std::string& member, const std::string& targetId)
+    {
+        return sessionFor(member, targetId);
+    }
+
+    // Something changed: reads made before are not reused.
+    void invalidate() { ++m_epoch; }
+    // Protocol requests that waited for an answer, over every connection so far.
+    std::int64_t roundTrips() const;
+
+private:
+    struct Stamp
+    {
+        std::uint64_t epoch = 0;
+        std::chrono::steady_clock::time_point at;
+    };
+    struct Target
+    {
+        std::string type;
+        std::string url;
+        std::string title;
+        std::string parentId;
+        std::uint64_t order = 0;
+        std::string sessionId;
+        std::string globalObject;
+        std::optional<PageSnapshot> snapshot;
+        Stamp snapshotStamp;
+        std::int64_t windowId = 0;
+        Stamp windowStamp;
+        std::map<BrowserProperty, bool> properties;
+    };
+    struct Window
+    {
+        WindowBounds bounds;
+        Stamp stamp;
+        std::string shownTab;
+    };
+
+    void connect(std::unique_ptr<Transport> transport, std::chrono::milliseconds firstAnswer);
+    void lost();
+    DevToolsSession& session(const std::string& member);
+    nlohmann::json browserCall(const std::string& member, const std::string& method,
+                               nlohmann::json params = nlohmann::json::object());
+    nlohmann::json pageCall(const std::string& member, const std::string& targetId,
+                            const std::string& method, nlohmann::json params);
+    std::string sessionFor(const std::string& member, const std::string& targetId);
+    void processEvents();
+    Target& record(const std::string& targetId, const nlohmann::json& info);
+    Target& known(const std::string& member, const std::string& targetId);
+    bool fresh(const Stamp& stamp) const;
+    Stamp now() const;
+    static nlohmann::json valueOf(const std::string& member, const nlohmann::json& result);
+    std::string globalObject(const std::string& member, const std::string& targetId);
+    void rememberWindow(const nlohmann::json& bounds, std::int64_t windowId);
+
+    ChromiumSettings m_settings;
+    std::unique_ptr<ChromiumProcess> m_process;
+    std::unique_ptr<DevToolsSession> m_session;
+    std::uint64_t m_generation = 0;
+    std::uint64_t m_epoch = 1;
+    std::uint64_t m_nextOrder = 1;
+    std::int64_t m_pastRoundTrips = 0;
+    std::map<std::string, Target> m_targets;
+    std::map<std::int64_t, Window> m_windows;
+    // Tabs the program closed that the browser may list a moment longer.
+    std::map<std::string, bool> m_closing;
+    // The blank tab a freshly started browser opens, handed to the first new window.
+    std::string m_firstTab;
+    bool m_fresh = false;
+    std::chrono::steady_clock::time_point m_lastAttachTry{};
+};
+
+} // namespace automation::chromium

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "automation/chromium/ChromiumProcess.h"
+
+#include <chrono>
+#include <string>
+
+namespace automation::chromium {
+
+// Where the browser comes from and how long the program waits for it.
+struct ChromiumSettings
+{
+    // Started by the program unless devtoolsUrl names a running browser to attach to.
+    LaunchOptions launch;
+    std::string devtoolsUrl;
+    // A page that has not answered by then is taken for hung.
+    std::chrono::milliseconds pageTimeout{1000};
+    // The browser process itself: targets and windows.
+    std::chrono::milliseconds browserTimeout{2000};
+    // From starting the browser to its first answer.
+    std::chrono::milliseconds startTimeout{10000};
+    // Reads of a window or a page are reused for this long, unless the program has
+    // changed something since.
+    std::chrono::milliseconds readReuse{500};
+
+    // From the environment: TABULON_CHROMIUM (the executable), TABULON_DEVTOOLS (a
+    // running browser's ws://127.0.0.1:PORT/devtools/browser/... address) and
+    // XDG_DATA_HOME (the profile goes to $XDG_DATA_HOME/tabulon/chromium).
+    static ChromiumSettings fromEnvironment();
+};
+
+// $XDG_DATA_HOME/tabulon, or ~/.local/share/tabulon.
+std::string tabulonDataFolder();
+// The Favourites folder the browser's add-to-favourites answer writes to.
+std::string defaultFavoritesFolder();
+
+} // namespace automation::chromium

@@ -1,0 +1,119 @@
+#include "automation/chromium/ChromiumWindows.h"
+
+#include "app/Cp932.h"
+#include "automation/Error.h"
+#include "automation/chromium/ChromiumClient.h"
+#include "automation/chromium/ChromiumProcess.h"
+#include "automation/chromium/FavoriteShortcut.h"
+#include "automation/chromium/WindowHandle.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace automation::chromium {
+
+ChromiumWindows::ChromiumWindows(std::shared_ptr<ChromiumClient> client,
+                                 std::string favoritesFolder)
+    : m_client(std::move(client)), m_favoritesFolder(std::move(favoritesFolder))
+{}
+
+bool ChromiumWindows::owns(Hwnd hwnd)
+{
+    return isBrowserWindowHandle(hwnd);
+}
+
+bool ChromiumWindows::isZoomed(Hwnd hwnd)
+{
+    const std::string state = m_client->windowBounds("IsZoomed", windowOfHandle(hwnd)).state;
+    // A full-screen window covers the screen as a maximised one does.
+    return state == "maximized" || state == "fullscreen";
+}
+
+bool ChromiumWindows::isIconic(Hwnd hwnd)
+{
+    return m_client->windowBounds("IsIconic", windowOfHandle(hwnd)).state == "minimized";
+}
+
+void ChromiumWindows::minimize(Hwnd hwnd)
+{
+    const std::int64_t windowId = windowOfHandle(hwnd);
+    const std::string state = m_client->windowBounds("CloseWindow", windowId).state;
+    if (state == "minimized")
+        return;
+    m_beforeMinimize[windowId] = state;
+    m_client->setWindowState("CloseWindow", windowId, "minimized");
+}
+
+void ChromiumWindows::restore(Hwnd hwnd)
+{
+    const std::int64_t windowId = windowOfHandle(hwnd);
+    if (m_client->windowBounds("OpenIcon", windowId).state == "minimized") {
+        const auto before = m_beforeMinimize.find(windowId);
+        const std::string state = before == m_beforeMinimize.end() ? "normal" : before->second;
+        m_client->setWindowState("OpenIcon", windowId, state);
+    }
+    m_beforeMinimize.erase(windowId);
+    if (const auto tab = m_client->shownTab(windowId)) {
+        m_client->activateTarget("OpenIcon", *tab);
+        m_activeTab = *tab;
+    }
+}
+
+bool ChromiumWindows::activateByTitle(const std::string& title)
+{
+    const auto tab = m_client->findPageByTitle(title);
+    if (!tab)
+        return false;
+    m_client->activateTarget("AppActivate", *tab);
+    m_activeTab = *tab;
+    return true;
+}
+
+bool ChromiumWindows::sendKeys(const std::string& keys)
+{
+    const auto name = favoriteNameFromKeys(keys);
+    if (!name || !m_activeTab || !m_client->knows(*m_activeTab))
+        return false;
+    const std::string tab = *m_activeTab;
+    std::vector<ShortcutFrame> frames;
+    for (const FrameAddress& frame : m_client->allFrames("SendKeys", tab)) {
+        if (!frame.url.empty())
+            frames.push_back({frame.name, frame.url});
+    }
+    const std::string text = favoriteShortcutText(m_client->url(tab), frames);
+    if (!makeFolders(m_favoritesFolder))
+        throw Error("SendKeys", "cannot make the Favourites folder " + m_favoritesFolder);
+    if (!replaceFileAtomically(m_favoritesFolder + "/" + *name + ".url", tabulon::toCp932(text)))
+        throw Error("SendKeys", "cannot write the favourite " + *name);
+    return true;
+}
+
+bool replaceFileAtomically(const std::string& path, const std::string& bytes)
+{
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+    // Hidden and not ending in .url: nobody reading the folder meets it half-written.
+    std::string temporary = folder + "/.tabulon-XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return false;
+    std::size_t done = 0;
+    bool ok = true;
+    while (ok && done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (!(n < 0 && errno == EINTR))
+            ok = false;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!ok)
+        ::unlink(temporary.c_str());
+    return ok;
+}
+
+} // namespace automation::chromium

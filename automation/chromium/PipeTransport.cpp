@@ -1,0 +1,110 @@
+#include "automation/chromium/PipeTransport.h"
+
+#include "automation/chromium/FdWait.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace automation::chromium {
+
+PipeTransport::PipeTransport(int readFd, int writeFd) : m_readFd(readFd), m_writeFd(writeFd)
+{
+    ignoreSigpipe();
+    setNonBlocking(m_readFd);
+    setNonBlocking(m_writeFd);
+}
+
+PipeTransport::~PipeTransport()
+{
+    close();
+}
+
+void PipeTransport::close()
+{
+    if (m_readFd >= 0)
+        ::close(m_readFd);
+    if (m_writeFd >= 0)
+        ::close(m_writeFd);
+    m_readFd = m_writeFd = -1;
+    m_closed = true;
+}
+
+bool PipeTransport::send(std::string_view message, Deadline deadline)
+{
+    if (m_closed)
+        return false;
+    std::string framed(message);
+    framed.push_back('\0');
+    std::size_t done = 0;
+    while (done < framed.size()) {
+        const ssize_t n = ::write(m_writeFd, framed.data() + done, framed.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+            waitFd(m_writeFd, POLLOUT, deadline) == FdReady::Ready)
+            continue;
+        // EPIPE: the browser is gone. A message cut short would garble every later
+        // one, so a write that runs out of time ends the connection as well.
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool PipeTransport::takeMessage(std::string& message)
+{
+    const auto end = m_buffer.find('\0', m_scanned);
+    if (end == std::string::npos) {
+        m_scanned = m_buffer.size();
+        return false;
+    }
+    message.assign(m_buffer, 0, end);
+    m_buffer.erase(0, end + 1);
+    m_scanned = 0;
+    return true;
+}
+
+ReceiveResult PipeTransport::receive(std::string& message, Deadline deadline)
+{
+    for (;;) {
+        if (takeMessage(message))
+            return ReceiveResult::Message;
+        if (m_closed)
+            return ReceiveResult::Closed;
+        char chunk[65536];
+        const ssize_t n = ::read(m_readFd, chunk, sizeof chunk);
+        if (n > 0) {
+            m_buffer.append(chunk, static_cast<std::size_t>(n));
+            if (m_buffer.size() > kMaxMessage &&
+                m_buffer.find('\0', m_scanned) == std::string::npos) {
+                close();
+                return ReceiveResult::Closed;
+            }
+            continue;
+        }
+        if (n == 0) {
+            close();
+            return ReceiveResult::Closed;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            close();
+            return ReceiveResult::Closed;
+        }
+        const FdReady ready = waitFd(m_readFd, POLLIN, deadline);
+        if (ready == FdReady::Timeout)
+            return ReceiveResult::Timeout;
+        if (ready == FdReady::Error) {
+            close();
+            return ReceiveResult::Closed;
+        }
+    }
+}
+
+} // namespace automation::chromium

@@ -1,0 +1,437 @@
+#include "automation/chromium/WebSocketTransport.h"
+
+#include "automation/Error.h"
+#include "automation/chromium/FdWait.h"
+
+#include <arpa/inet.h>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <random>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace automation::chromium {
+
+namespace {
+
+std::array<std::uint8_t, 20> sha1(const std::string& input)
+{
+    std::uint32_t h[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
+    std::string data = input;
+    const std::uint64_t bits = static_cast<std::uint64_t>(input.size()) * 8;
+    data.push_back(static_cast<char>(0x80));
+    while (data.size() % 64 != 56)
+        data.push_back('\0');
+    for (int i = 7; i >= 0; --i)
+        data.push_back(static_cast<char>((bits >> (i * 8)) & 0xFF));
+    auto rotl = [](std::uint32_t v, int n) { return (v << n) | (v >> (32 - n)); };
+    for (std::size_t chunk = 0; chunk < data.size(); chunk += 64) {
+        std::uint32_t w[80];
+        for (int i = 0; i < 16; ++i) {
+            w[i] = 0;
+            for (int j = 0; j < 4; ++j)
+                w[i] = (w[i] << 8) | static_cast<std::uint8_t>(data[chunk + i * 4 + j]);
+        }
+        for (int i = 16; i < 80; ++i)
+            w[i] = rotl(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
+        std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4];
+        for (int i = 0; i < 80; ++i) {
+            std::uint32_t f, k;
+            if (i < 20) {
+                f = (b & c) | (~b & d);
+                k = 0x5A827999;
+            } else if (i < 40) {
+                f = b ^ c ^ d;
+                k = 0x6ED9EBA1;
+            } else if (i < 60) {
+                f = (b & c) | (b & d) | (c & d);
+                k = 0x8F1BBCDC;
+            } else {
+                f = b ^ c ^ d;
+                k = 0xCA62C1D6;
+            }
+            const std::uint32_t t = rotl(a, 5) + f + e + k + w[i];
+            e = d;
+            d = c;
+            c = rotl(b, 30);
+            b = a;
+            a = t;
+        }
+        h[0] += a;
+        h[1] += b;
+        h[2] += c;
+        h[3] += d;
+        h[4] += e;
+    }
+    std::array<std::uint8_t, 20> digest{};
+    for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 4; ++j)
+            digest[static_cast<std::size_t>(i * 4 + j)] =
+                static_cast<std::uint8_t>(h[i] >> (24 - j * 8));
+    return digest;
+}
+
+std::string base64(const std::uint8_t* bytes, std::size_t size)
+{
+    static const char* table = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < size; i += 3) {
+        const std::uint32_t n = (bytes[i] << 16) | (i + 1 < size ? bytes[i + 1] << 8 : 0) |
+                                (i + 2 < size ? bytes[i + 2] : 0);
+        out.push_back(table[(n >> 18) & 63]);
+        out.push_back(table[(n >> 12) & 63]);
+        out.push_back(i + 1 < size ? table[(n >> 6) & 63] : '=');
+        out.push_back(i + 2 < size ? table[n & 63] : '=');
+    }
+    return out;
+}
+
+std::mt19937& randomBytes()
+{
+    static std::mt19937 engine{std::random_device{}()};
+    return engine;
+}
+
+bool isLoopbackHost(const std::string& host)
+{
+    if (host == "localhost" || host == "::1")
+        return true;
+    in_addr address{};
+    return ::inet_pton(AF_INET, host.c_str(), &address) == 1 &&
+           (ntohl(address.s_addr) >> 24) == 127;
+}
+
+bool writeAll(int fd, std::string_view bytes, Deadline deadline)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+            waitFd(fd, POLLOUT, deadline) == FdReady::Ready)
+            continue;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string webSocketAccept(const std::string& key)
+{
+    const auto digest = sha1(key + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11");
+    return base64(digest.data(), digest.size());
+}
+
+std::optional<WebSocketAddress> parseLoopbackAddress(const std::string& url)
+{
+    const std::string scheme = "ws://";
+    if (url.rfind(scheme, 0) != 0)
+        return std::nullopt;
+    const std::string rest = url.substr(scheme.size());
+    const auto slash = rest.find('/');
+    const std::string authority = rest.substr(0, slash);
+    WebSocketAddress address;
+    address.path = slash == std::string::npos ? "/" : rest.substr(slash);
+    std::string port;
+    if (!authority.empty() && authority.front() == '[') {
+        const auto close = authority.find(']');
+        if (close == std::string::npos || authority.compare(close + 1, 1, ":") != 0)
+            return std::nullopt;
+        address.host = authority.substr(1, close - 1);
+        port = authority.substr(close + 2);
+    } else {
+        const auto colon = authority.rfind(':');
+        if (colon == std::string::npos)
+            return std::nullopt;
+        address.host = authority.substr(0, colon);
+        port = authority.substr(colon + 1);
+    }
+    if (port.empty() || port.size() > 5 ||
+        port.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const unsigned long number = std::stoul(port);
+    if (number == 0 || number > 65535 || !isLoopbackHost(address.host))
+        return std::nullopt;
+    // Nothing may ride along into the request line.
+    if (address.path.find_first_of(" \r\n") != std::string::npos)
+        return std::nullopt;
+    address.port = static_cast<std::uint16_t>(number);
+    return address;
+}
+
+WebSocketTransport::WebSocketTransport(int fd, std::string pending)
+    : m_fd(fd), m_buffer(std::move(pending))
+{
+    ignoreSigpipe();
+    setNonBlocking(m_fd);
+}
+
+WebSocketTransport::~WebSocketTransport()
+{
+    close();
+}
+
+void WebSocketTransport::close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_closed = true;
+}
+
+bool WebSocketTransport::sendFrame(unsigned opcode, std::string_view payload, Deadline deadline)
+{
+    if (m_closed)
+        return false;
+    std::string frame;
+    frame.push_back(static_cast<char>(0x80 | opcode));
+    const std::size_t size = payload.size();
+    if (size < 126) {
+        frame.push_back(static_cast<char>(0x80 | size));
+    } else if (size <= 0xFFFF) {
+        frame.push_back(static_cast<char>(0x80 | 126));
+        frame.push_back(static_cast<char>(size >> 8));
+        frame.push_back(static_cast<char>(size & 0xFF));
+    } else {
+        frame.push_back(static_cast<char>(0x80 | 127));
+        for (int i = 7; i >= 0; --i)
+            frame.push_back(
+                static_cast<char>((static_cast<std::uint64_t>(size) >> (i * 8)) & 0xFF));
+    }
+    const std::uint32_t maskWord = randomBytes()();
+    const char mask[4] = {static_cast<char>(maskWord >> 24), static_cast<char>(maskWord >> 16),
+                          static_cast<char>(maskWord >> 8), static_cast<char>(maskWord)};
+    frame.append(mask, 4);
+    for (std::size_t i = 0; i < size; ++i)
+        frame.push_back(static_cast<char>(payload[i] ^ mask[i % 4]));
+    if (!writeAll(m_fd, frame, deadline)) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool WebSocketTransport::send(std::string_view message, Deadline deadline)
+{
+    return sendFrame(0x1, message, deadline);
+}
+
+WebSocketTransport::Frame WebSocketTransport::takeFrame(std::string& message)
+{
+    for (;;) {
+        if (m_buffer.size() < 2)
+            return Frame::None;
+        const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(m_buffer[i]); };
+        const bool fin = byte(0) & 0x80;
+        const unsigned opcode = byte(0) & 0x0F;
+        const bool masked = byte(1) & 0x80;
+        std::uint64_t size = byte(1) & 0x7F;
+        std::size_t header = 2;
+        if (size == 126) {
+            if (m_buffer.size() < 4)
+                return Frame::None;
+            size = (byte(2) << 8) | byte(3);
+            header = 4;
+        } else if (size == 127) {
+            if (m_buffer.size() < 10)
+                return Frame::None;
+            size = 0;
+            for (int i = 0; i < 8; ++i)
+                size = (size << 8) | byte(static_cast<std::size_t>(2 + i));
+            header = 10;
+        }
+        if (size > kMaxMessage || m_partial.size() + size > kMaxMessage)
+            return Frame::Broken;
+        const std::size_t maskAt = header;
+        if (masked)
+            header += 4;
+        if (m_buffer.size() < header + size)
+            return Frame::None;
+        std::string payload = m_buffer.substr(header, static_cast<std::size_t>(size));
+        if (masked) {
+            for (std::size_t i = 0; i < payload.size(); ++i)
+                payload[i] = static_cast<char>(payload[i] ^ m_buffer[maskAt + i % 4]);
+        }
+        m_buffer.erase(0, header + static_cast<std::size_t>(size));
+        switch (opcode) {
+        case 0x0: // continuation
+            if (!m_inMessage)
+                return Frame::Broken;
+            m_partial += payload;
+            break;
+        case 0x1:
+        case 0x2:
+            if (m_inMessage)
+                return Frame::Broken;
+            m_partial = std::move(payload);
+            m_inMessage = true;
+            break;
+        case 0x8:
+            sendFrame(0x8, {}, std::chrono::steady_clock::now() + std::chrono::milliseconds(100));
+            return Frame::Broken;
+        case 0x9:
+            sendFrame(0xA, payload, std::chrono::steady_clock::now() + std::chrono::seconds(1));
+            continue;
+        case 0xA:
+            continue;
+        default:
+            return Frame::Broken;
+        }
+        if (opcode <= 0x2 && fin) {
+            message = std::move(m_partial);
+            m_partial.clear();
+            m_inMessage = false;
+            return Frame::Message;
+        }
+    }
+}
+
+ReceiveResult WebSocketTransport::receive(std::string& message, Deadline deadline)
+{
+    for (;;) {
+        switch (takeFrame(message)) {
+        case Frame::Message:
+            return ReceiveResult::Message;
+        case Frame::Broken:
+            close();
+            return ReceiveResult::Closed;
+        case Frame::None:
+            break;
+        }
+        if (m_closed)
+            return ReceiveResult::Closed;
+        char chunk[65536];
+        const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
+        if (n > 0) {
+            m_buffer.append(chunk, static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n == 0) {
+            close();
+            return ReceiveResult::Closed;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            close();
+            return ReceiveResult::Closed;
+        }
+        const FdReady ready = waitFd(m_fd, POLLIN, deadline);
+        if (ready == FdReady::Timeout)
+            return ReceiveResult::Timeout;
+        if (ready == FdReady::Error) {
+            close();
+            return ReceiveResult::Closed;
+        }
+    }
+}
+
+std::unique_ptr<Transport> connectWebSocket(const std::string& url, Deadline deadline)
+{
+    ignoreSigpipe();
+    const auto address = parseLoopbackAddress(url);
+    if (!address)
+        throw Error("createBrowser", "not a ws:// address on this machine: " + url);
+
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(address->port);
+    if (::getaddrinfo(address->host.c_str(), port.c_str(), &hints, &found) != 0 || !found)
+        throw Error("createBrowser", "cannot resolve " + address->host);
+    int fd = -1;
+    for (addrinfo* entry = found; entry && fd < 0; entry = entry->ai_next) {
+        // Only loopback addresses, whatever the name resolved to.
+        bool loopback = false;
+        if (entry->ai_family == AF_INET)
+            loopback = (ntohl(reinterpret_cast<sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr) >>
+                        24) == 127;
+        else if (entry->ai_family == AF_INET6)
+            loopback =
+                IN6_IS_ADDR_LOOPBACK(&reinterpret_cast<sockaddr_in6*>(entry->ai_addr)->sin6_addr);
+        if (!loopback)
+            continue;
+        fd = ::socket(entry->ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0)
+            continue;
+        if (::connect(fd, entry->ai_addr, entry->ai_addrlen) != 0 && errno != EINPROGRESS) {
+            ::close(fd);
+            fd = -1;
+            continue;
+        }
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (waitFd(fd, POLLOUT, deadline) != FdReady::Ready ||
+            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    ::freeaddrinfo(found);
+    if (fd < 0)
+        throw Error("createBrowser", "cannot connect to " + url);
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+
+    std::uint8_t keyBytes[16];
+    for (auto& b : keyBytes)
+        b = static_cast<std::uint8_t>(randomBytes()());
+    const std::string key = base64(keyBytes, sizeof keyBytes);
+    const std::string hostHeader = address->host.find(':') != std::string::npos
+                                       ? "[" + address->host + "]:" + port
+                                       : address->host + ":" + port;
+    const std::string request = "GET " + address->path + " HTTP/1.1\r\nHost: " + hostHeader +
+                                "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                                "Sec-WebSocket-Key: " +
+                                key + "\r\nSec-WebSocket-Version: 13\r\n\r\n";
+    if (!writeAll(fd, request, deadline)) {
+        ::close(fd);
+        throw Error("createBrowser", "the browser closed the connection");
+    }
+    std::string response;
+    std::size_t end = std::string::npos;
+    while ((end = response.find("\r\n\r\n")) == std::string::npos) {
+        if (response.size() > 16384 || waitFd(fd, POLLIN, deadline) != FdReady::Ready) {
+            ::close(fd);
+            throw Error("createBrowser", "no WebSocket handshake from " + url);
+        }
+        char chunk[4096];
+        const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
+            ::close(fd);
+            throw Error("createBrowser", "the browser closed the connection");
+        }
+        if (n > 0)
+            response.append(chunk, static_cast<std::size_t>(n));
+    }
+    const std::string head = response.substr(0, end);
+    std::string lower = head;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const bool switched = head.rfind("HTTP/1.1 101", 0) == 0;
+    const std::string acceptLine = "sec-websocket-accept: ";
+    const auto at = lower.find(acceptLine);
+    std::string accept;
+    if (at != std::string::npos) {
+        const auto from = at + acceptLine.size();
+        accept = head.substr(from, head.find("\r\n", from) - from);
+    }
+    if (!switched || accept != webSocketAccept(key)) {
+        ::close(fd);
+        throw Error("createBrowser", "the WebSocket handshake was refused");
+    }
+    return std::make_unique<WebSocketTransport>(fd, response.substr(end + 4));
+}
+
+} // namespace automation::chromium

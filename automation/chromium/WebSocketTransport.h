@@ -1,0 +1,68 @@
+#pragma once
+
+#include "automation/chromium/Transport.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace automation::chromium {
+
+// The parts of a ws:// address.
+struct WebSocketAddress
+{
+    std::string host;
+    std::uint16_t port = 0;
+    std::string path;
+};
+
+// Parses ws://HOST:PORT/PATH; nothing for another scheme, a missing port or a host
+// that is not on this machine (127.0.0.0/8, ::1, localhost): the program speaks to
+// a browser on loopback only.
+std::optional<WebSocketAddress> parseLoopbackAddress(const std::string& url);
+
+// The Sec-WebSocket-Accept value the server must answer a key with.
+std::string webSocketAccept(const std::string& key);
+
+// A WebSocket client over TCP: text messages, masked as a client must; pings are
+// answered, and a close frame ends the connection.
+class WebSocketTransport : public Transport
+{
+public:
+    // Takes ownership of a connected socket whose handshake is done; bytes already
+    // read past the handshake come along.
+    WebSocketTransport(int fd, std::string pending);
+    ~WebSocketTransport() override;
+    WebSocketTransport(const WebSocketTransport&) = delete;
+    WebSocketTransport& operator=(const WebSocketTransport&) = delete;
+
+    bool send(std::string_view message, Deadline deadline) override;
+    ReceiveResult receive(std::string& message, Deadline deadline) override;
+    bool closed() const override { return m_closed; }
+    void close() override;
+
+    static constexpr std::size_t kMaxMessage = 256u << 20;
+
+private:
+    enum class Frame
+    {
+        None,
+        Message,
+        Broken
+    };
+    Frame takeFrame(std::string& message);
+    bool sendFrame(unsigned opcode, std::string_view payload, Deadline deadline);
+
+    int m_fd;
+    bool m_closed = false;
+    std::string m_buffer;
+    std::string m_partial;
+    bool m_inMessage = false;
+};
+
+// Connects to a browser's DevTools address on loopback and does the handshake;
+// raises automation::Error("createBrowser") on any failure.
+std::unique_ptr<Transport> connectWebSocket(const std::string& url, Deadline deadline);
+
+} // namespace automation::chromium

@@ -1,0 +1,173 @@
+#include "automation/chromium/DevToolsSession.h"
+
+#include "FakePeer.h"
+#include "automation/chromium/PipeTransport.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+using automation::Error;
+using automation::chromium::DeadlineExceeded;
+using automation::chromium::DevToolsSession;
+using automation::chromium::PipeTransport;
+using nlohmann::json;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct SessionOverPipes : ::testing::Test
+{
+    FakePeer peer;
+    DevToolsSession session{std::make_unique<PipeTransport>(peer.programRead, peer.programWrite)};
+
+    static DevToolsSession::Request request(const std::string& method,
+                                            std::chrono::milliseconds timeout = 500ms,
+                                            const std::string& sessionId = {})
+    {
+        return {"LocationURL", method, {{"x", 1}}, sessionId, timeout};
+    }
+};
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+} // namespace
+
+TEST_F(SessionOverPipes, WritesNumberedNulTerminatedRequests)
+{
+    peer.write(json{{"id", 1}, {"result", {{"a", 1}}}});
+    peer.write(json{{"id", 2}, {"result", json::object()}, {"sessionId", "S"}});
+    session.call(request("Target.getTargets"));
+    session.call(request("Runtime.evaluate", 500ms, "S"));
+
+    const json first = peer.read();
+    EXPECT_EQ(first["id"], 1);
+    EXPECT_EQ(first["method"], "Target.getTargets");
+    EXPECT_EQ(first["params"], json({{"x", 1}}));
+    EXPECT_FALSE(first.contains("sessionId"));
+    const json second = peer.read();
+    EXPECT_EQ(second["id"], 2);
+    EXPECT_EQ(second["sessionId"], "S");
+    EXPECT_EQ(session.roundTrips(), 2);
+}
+
+TEST_F(SessionOverPipes, PairsTheAnswerAndKeepsEventsThatCameFirst)
+{
+    // Events, an answer nobody waits for, garbage and an answer split across writes,
+    // all before the answer that is waited for.
+    peer.write(json{{"method", "Target.targetCreated"}, {"params", {{"n", 1}}}});
+    peer.write(json{{"id", 77}, {"result", {{"stale", true}}}});
+    peer.write(std::string("this is not json"));
+    peer.write(json{{"method", "Target.targetInfoChanged"}, {"params", {{"n", 2}}}});
+    const std::string answer = json{{"id", 1}, {"result", {{"value", 42}}}}.dump();
+    peer.write(answer.substr(0, 5), false);
+    std::thread late([&] {
+        std::this_thread::sleep_for(50ms);
+        peer.write(answer.substr(5));
+    });
+    const json result = session.call(request("Runtime.evaluate"));
+    late.join();
+
+    EXPECT_EQ(result, json({{"value", 42}}));
+    ASSERT_TRUE(session.hasEvents());
+    EXPECT_EQ(session.nextEvent()["params"]["n"], 1);
+    EXPECT_EQ(session.nextEvent()["params"]["n"], 2);
+    EXPECT_TRUE(session.nextEvent().is_null());
+}
+
+TEST_F(SessionOverPipes, AMessageLargerThanThePipeArrivesWhole)
+{
+    const std::string big(300000, 'x');
+    std::thread writer([&] { peer.write(json{{"id", 1}, {"result", {{"big", big}}}}); });
+    const json result = session.call(request("Page.getResourceTree", 5000ms));
+    writer.join();
+    EXPECT_EQ(result["big"].get<std::string>().size(), big.size());
+}
+
+TEST_F(SessionOverPipes, AProtocolErrorNamesTheMemberAndTheMessage)
+{
+    peer.write(
+        json{{"id", 1}, {"error", {{"code", -32000}, {"message", "No target with given id"}}}});
+    try {
+        session.call(request("Target.closeTarget"));
+        FAIL() << "no error";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.member(), "LocationURL");
+        EXPECT_NE(std::string(error.what()).find("No target with given id"), std::string::npos);
+    }
+    // The session carries on.
+    peer.write(json{{"id", 2}, {"result", {{"ok", true}}}});
+    EXPECT_EQ(session.call(request("Target.getTargets"))["ok"], true);
+}
+
+TEST_F(SessionOverPipes, ASilentPeerCostsOneDeadlineAndTheLateAnswerIsDropped)
+{
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        session.call(request("Runtime.evaluate", 200ms, "PAGE"));
+        FAIL() << "no error";
+    } catch (const DeadlineExceeded& late) {
+        EXPECT_EQ(late.member(), "LocationURL");
+        EXPECT_EQ(late.requestId(), 1);
+    }
+    const double waited = secondsSince(start);
+    EXPECT_GE(waited, 0.19);
+    EXPECT_LT(waited, 1.0);
+    EXPECT_EQ(session.overdue("PAGE"), 1);
+    EXPECT_EQ(session.overdue(""), 0);
+
+    // The late answer arrives before the next one: it is not taken for it.
+    peer.write(json{{"id", 1}, {"result", {{"which", "late"}}}});
+    peer.write(json{{"id", 2}, {"result", {{"which", "current"}}}});
+    EXPECT_EQ(session.call(request("Runtime.evaluate", 500ms, "PAGE"))["which"], "current");
+    EXPECT_EQ(session.overdue("PAGE"), 0);
+}
+
+TEST_F(SessionOverPipes, ForgettingASessionForgetsItsOverdueRequests)
+{
+    EXPECT_THROW(session.call(request("Runtime.evaluate", 50ms, "A")), DeadlineExceeded);
+    EXPECT_THROW(session.call(request("Runtime.evaluate", 50ms, "B")), DeadlineExceeded);
+    session.forgetSession("A");
+    EXPECT_EQ(session.overdue("A"), 0);
+    EXPECT_EQ(session.overdue("B"), 1);
+}
+
+TEST_F(SessionOverPipes, EndOfFileFailsEveryCallAtOnce)
+{
+    peer.write(json{{"method", "Target.targetDestroyed"}, {"params", json::object()}});
+    peer.closePeerWrite();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(session.call(request("Target.getTargets", 5000ms)), Error);
+    EXPECT_FALSE(session.alive());
+    EXPECT_THROW(session.call(request("Target.getTargets", 5000ms)), Error);
+    EXPECT_LT(secondsSince(start), 1.0);
+    // The event that came before the end is still there.
+    EXPECT_EQ(session.nextEvent()["method"], "Target.targetDestroyed");
+    EXPECT_EQ(session.post(request("Runtime.terminateExecution")), 0);
+}
+
+TEST_F(SessionOverPipes, WritingToAVanishedPeerIsAnErrorNotASignal)
+{
+    peer.closePeerRead();
+    try {
+        session.call(request("Target.getTargets"));
+        FAIL() << "no error";
+    } catch (const Error& error) {
+        EXPECT_NE(std::string(error.what()).find("gone"), std::string::npos);
+    }
+    EXPECT_FALSE(session.alive());
+}
+
+TEST_F(SessionOverPipes, PumpKeepsEventsWithoutWaiting)
+{
+    peer.write(json{{"method", "Target.attachedToTarget"}, {"params", {{"sessionId", "S"}}}});
+    const auto start = std::chrono::steady_clock::now();
+    session.pump();
+    session.pump();
+    EXPECT_LT(secondsSince(start), 0.1);
+    EXPECT_EQ(session.nextEvent()["params"]["sessionId"], "S");
+    EXPECT_FALSE(session.hasEvents());
+}

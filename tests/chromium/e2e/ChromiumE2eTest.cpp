@@ -1,0 +1,358 @@
+#include "E2eDesktop.h"
+#include "app/Cp932.h"
+#include "automation/Error.h"
+#include "automation/HtmlDocument.h"
+#include "automation/PageWindow.h"
+#include "automation/chromium/ChromiumBrowser.h"
+#include "automation/chromium/ChromiumClient.h"
+#include "automation/chromium/ChromiumObjectFactory.h"
+#include "automation/chromium/ChromiumWindows.h"
+#include "automation/chromium/WindowHandle.h"
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using automation::BrowserProperty;
+using automation::DocumentCollection;
+using automation::DocumentColor;
+using automation::Error;
+using namespace automation::chromium;
+using namespace std::chrono_literals;
+
+namespace {
+
+class DesktopEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override { E2eDesktop::instance().start(); }
+    void TearDown() override { E2eDesktop::instance().stop(); }
+};
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new DesktopEnvironment);
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+template <typename Condition>
+bool waitFor(Condition condition, std::chrono::milliseconds limit = 10s)
+{
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < until) {
+        try {
+            if (condition())
+                return true;
+        } catch (const Error&) {
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return false;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// One browser the program starts, with the objects the program sees.
+struct Browser
+{
+    std::shared_ptr<ChromiumClient> client;
+    ChromiumObjectFactory factory;
+    ChromiumWindows windows;
+
+    explicit Browser(ChromiumSettings settings = defaults())
+        : client(std::make_shared<ChromiumClient>(std::move(settings))),
+          factory(client, nullptr, nullptr), windows(client, defaultFavoritesFolder())
+    {}
+
+    static ChromiumSettings defaults()
+    {
+        ChromiumSettings settings = ChromiumSettings::fromEnvironment();
+        // Chromium exits with its last window; the tests close windows freely.
+        settings.launch.extraArgs = {"--keep-alive-for-test"};
+        return settings;
+    }
+
+    std::shared_ptr<automation::Browser> open(const std::string& url)
+    {
+        auto browser = factory.createBrowser();
+        browser->Navigate(url);
+        EXPECT_TRUE(waitFor([&] { return browser->LocationURL() == url && !browser->busy(); }))
+            << url;
+        return browser;
+    }
+
+    std::vector<std::shared_ptr<automation::Browser>> tabs()
+    {
+        return factory.createShell()->windows()->items();
+    }
+};
+
+struct ChromiumE2e : ::testing::Test
+{
+    static std::unique_ptr<Browser> shared;
+    static void SetUpTestSuite() { shared = std::make_unique<Browser>(); }
+    static void TearDownTestSuite() { shared.reset(); }
+    E2eDesktop& desktop = E2eDesktop::instance();
+};
+
+std::unique_ptr<Browser> ChromiumE2e::shared;
+
+} // namespace
+
+TEST_F(ChromiumE2e, TabsAreListedInTheOrderTheyOpenedWithTheirValues)
+{
+    Browser& b = *shared;
+    const auto first = b.open(desktop.url("/plain.html"));
+    const auto second = b.open(desktop.url("/frameset.html"));
+    const auto third = b.open(desktop.url("/a.html"));
+
+    std::vector<std::string> urls;
+    for (const auto& tab : b.tabs())
+        urls.push_back(tab->LocationURL());
+    const std::vector<std::string> opened = {desktop.url("/plain.html"),
+                                             desktop.url("/frameset.html"), desktop.url("/a.html")};
+    // The first window took over the blank tab the browser opened with.
+    EXPECT_EQ(urls, opened);
+
+    EXPECT_EQ(first->LocationName(), "Plain page");
+    EXPECT_EQ(second->LocationName(), "Frame set");
+    EXPECT_FALSE(first->busy());
+    EXPECT_TRUE(ChromiumWindows::owns(first->hWnd()));
+    EXPECT_NE(first->hWnd(), second->hWnd());
+    EXPECT_GT(first->Height(), 25);
+    EXPECT_GE(first->Width(), 508);
+    EXPECT_EQ(first->Document()->FramesLength(), 0);
+    EXPECT_EQ(second->Document()->FramesLength(), 2);
+    EXPECT_EQ(third->Document()->Title(), "A page");
+
+    // Closing one leaves the others in their order.
+    second->Quit();
+    urls.clear();
+    for (const auto& tab : b.tabs())
+        urls.push_back(tab->LocationURL());
+    EXPECT_EQ(urls, (std::vector<std::string>{opened[0], opened[2]}));
+    EXPECT_THROW(second->LocationURL(), Error);
+    first->Quit();
+    third->Quit();
+}
+
+TEST_F(ChromiumE2e, DocumentMembersReadAndChangeThePage)
+{
+    Browser& b = *shared;
+    const auto tab = b.open(desktop.url("/a.html"));
+    const auto doc = tab->Document();
+    EXPECT_EQ(doc->collectionLength(DocumentCollection::images), 1);
+    EXPECT_EQ(doc->collectionLength(DocumentCollection::links), 2);
+    EXPECT_EQ(doc->collectionLength(DocumentCollection::anchors), 1);
+    EXPECT_EQ(doc->collectionLength(DocumentCollection::Forms), 1);
+    EXPECT_EQ(doc->collectionLength(DocumentCollection::scripts), 1);
+    EXPECT_EQ(doc->collectionLength(DocumentCollection::styleSheets), 1);
+    EXPECT_EQ(doc->imageHref(0), desktop.url("/pic.png"));
+    EXPECT_EQ(doc->imageFileSize(0), std::to_string(desktop.page("/pic.png").size()));
+    EXPECT_EQ(doc->linkInnerHTML(0), "bee <b>bold</b>");
+    EXPECT_EQ(doc->linkHref(1), desktop.url("/plain.html"));
+    EXPECT_THROW(doc->linkHref(2), Error);
+    EXPECT_THROW(doc->imageHref(-1), Error);
+    EXPECT_EQ(doc->referrer(), "");
+    EXPECT_FALSE(doc->lastModified().empty());
+    EXPECT_EQ(doc->parentwindow()->Location(), desktop.url("/a.html"));
+
+    EXPECT_EQ(doc->bodyBackground(), "bg.png");
+    doc->putBodyBackground("");
+    EXPECT_EQ(doc->bodyBackground(), "");
+    doc->putBodyFontSize("1.5em");
+    EXPECT_EQ(doc->bodyFontSize(), "1.5em");
+    doc->putColor(DocumentColor::fgcolor, 0x9400D3);
+    doc->putColor(DocumentColor::bgcolor, 0x0000FF);
+    EXPECT_EQ(b.client->evaluate(
+                  "test", std::static_pointer_cast<ChromiumBrowser>(tab)->targetId(),
+                  "document.fgColor + ' ' + getComputedStyle(document.body).backgroundColor"),
+              "#9400d3 rgb(0, 0, 255)");
+    // Text that looks like script is a value, never source.
+    doc->putBodyFontSize("'); document.title = 'owned'; ('");
+    EXPECT_EQ(doc->Title(), "A page");
+
+    // A page opened over it adds one history entry.
+    const int history = doc->parentwindow()->historyLength();
+    tab->Navigate(desktop.url("/cookie.html"));
+    EXPECT_TRUE(waitFor([&] { return !tab->busy() && tab->LocationName() == "Cookie page"; }));
+    EXPECT_EQ(tab->Document()->parentwindow()->historyLength(), history + 1);
+    EXPECT_EQ(tab->Document()->cookie(), "flavour=oat");
+    const auto cookie = b.open(desktop.url("/cookie.html"));
+    tab->Quit();
+    cookie->Quit();
+}
+
+TEST_F(ChromiumE2e, FramesAndTheFavouriteFileIncludeTheCrossSiteFrame)
+{
+    Browser& b = *shared;
+    const auto tab = b.open(desktop.url("/frameset.html"));
+    const auto doc = tab->Document();
+    ASSERT_EQ(doc->FramesLength(), 2);
+    EXPECT_THROW(doc->bodyBackground(), Error); // a frameset has no body
+    EXPECT_EQ(doc->FramesItem(0)->Location(), desktop.url("/a.html"));
+    EXPECT_TRUE(
+        waitFor([&] { return doc->FramesItem(1)->Location() == desktop.url("/b.html", true); }));
+    EXPECT_THROW(doc->FramesItem(2), Error);
+    EXPECT_EQ(doc->FramesItem(1)->Parent()->Location(), desktop.url("/frameset.html"));
+
+    ASSERT_TRUE(b.windows.activateByTitle("Frame set"));
+    EXPECT_FALSE(b.windows.sendKeys("{ENTER}"));
+    ASSERT_TRUE(b.windows.sendKeys("%A{ENTER}{TAB}D1{ENTER}"));
+    const std::string text = readFile(defaultFavoritesFolder() + "/D1.url");
+    EXPECT_NE(text.find("BASEURL=" + desktop.url("/frameset.html") + "\r\n"), std::string::npos);
+    EXPECT_NE(text.find("BASEURL=" + desktop.url("/a.html") + "\r\n"), std::string::npos);
+    EXPECT_NE(text.find("BASEURL=" + desktop.url("/b.html", true) + "\r\n"), std::string::npos);
+    EXPECT_NE(text.find("[InternetShortcut]\r\nURL=" + desktop.url("/frameset.html") + "\r\n"),
+              std::string::npos);
+    EXPECT_FALSE(b.windows.activateByTitle("No such title"));
+    tab->Quit();
+}
+
+TEST_F(ChromiumE2e, WindowStatesAndGeometry)
+{
+    Browser& b = *shared;
+    const auto tab = b.open(desktop.url("/plain.html"));
+    const automation::Hwnd hwnd = tab->hWnd();
+
+    b.windows.minimize(hwnd);
+    EXPECT_TRUE(waitFor([&] { return b.windows.isIconic(hwnd); }));
+    EXPECT_LE(tab->Height(), 25);
+    b.windows.restore(hwnd);
+    EXPECT_TRUE(waitFor([&] { return !b.windows.isIconic(hwnd); }));
+    EXPECT_GT(tab->Height(), 25);
+
+    tab->put(BrowserProperty::FullScreen, true);
+    EXPECT_TRUE(waitFor([&] { return tab->get(BrowserProperty::FullScreen); }));
+    EXPECT_TRUE(b.windows.isZoomed(hwnd));
+    tab->put(BrowserProperty::FullScreen, false);
+    EXPECT_TRUE(waitFor([&] { return !tab->get(BrowserProperty::FullScreen); }));
+
+    // Moving and sizing a maximised window brings it back to normal first.
+    b.client->setWindowState("test", hwnd - kWindowHandleBase, "maximized");
+    EXPECT_TRUE(waitFor([&] { return b.windows.isZoomed(hwnd); }));
+    const auto page = tab->Document()->parentwindow();
+    page->resizeto(640.4, 480.6);
+    page->moveto(51.2, 38.4);
+    EXPECT_TRUE(waitFor([&] { return !b.windows.isZoomed(hwnd); }));
+    const WindowBounds bounds = b.client->windowBounds("test", hwnd - kWindowHandleBase);
+    EXPECT_EQ(bounds.width, 640);
+    EXPECT_EQ(bounds.height, 481);
+    EXPECT_EQ(bounds.left, 51);
+    EXPECT_EQ(bounds.top, 38);
+
+    // Bars Chromium cannot hide still read back as written.
+    tab->put(BrowserProperty::Toolbar, false);
+    tab->put(BrowserProperty::MenuBar, true);
+    EXPECT_FALSE(tab->get(BrowserProperty::Toolbar));
+    EXPECT_TRUE(tab->get(BrowserProperty::MenuBar));
+    EXPECT_TRUE(b.tabs().front()->get(BrowserProperty::MenuBar) ||
+                b.tabs().back()->get(BrowserProperty::MenuBar));
+    tab->Quit();
+}
+
+TEST_F(ChromiumE2e, AHungPageCostsOneShortWaitAndRecovers)
+{
+    Browser& b = *shared;
+    const auto calm = b.open(desktop.url("/plain.html"));
+    const auto hung = b.factory.createBrowser();
+    hung->Navigate(desktop.url("/hang.html"));
+    std::this_thread::sleep_for(1s); // the page's script is spinning by now
+
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(hung->busy(), Error);
+    const double firstWait = secondsSince(start);
+    EXPECT_LT(firstWait, 2.0);
+
+    // The page was freed: it answers again, and the other tab never waited.
+    start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(waitFor([&] { return hung->Document()->Title() == "Hang"; }, 3s));
+    EXPECT_EQ(calm->Document()->Title(), "Plain page");
+    EXPECT_LT(secondsSince(start), 1.5);
+    EXPECT_TRUE(waitFor([&] { return hung->LocationName() == "Hang"; }, 3s));
+    hung->Quit();
+    calm->Quit();
+}
+
+TEST(ChromiumE2eLife, AKilledBrowserEmptiesTheListAndTheNextWindowStartsItAgain)
+{
+    Browser b;
+    E2eDesktop& desktop = E2eDesktop::instance();
+    const auto tab = b.open(desktop.url("/plain.html"));
+    ASSERT_EQ(b.tabs().size(), 1u);
+    const int pid = b.client->browserProcessId();
+    ASSERT_GT(pid, 0);
+    ::kill(pid, SIGKILL);
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(waitFor([&] { return b.tabs().empty(); }, 5s));
+    EXPECT_THROW(tab->LocationURL(), Error);
+    EXPECT_THROW(tab->Document()->Title(), Error);
+    EXPECT_LT(secondsSince(start), 5.0);
+
+    const auto again = b.open(desktop.url("/b.html"));
+    EXPECT_NE(b.client->browserProcessId(), pid);
+    ASSERT_EQ(b.tabs().size(), 1u);
+    EXPECT_EQ(again->LocationName(), "B page");
+    // An object of the killed browser stays dead even now that a new one runs.
+    EXPECT_THROW(tab->LocationURL(), Error);
+}
+
+TEST(ChromiumE2eLife, AttachesToARunningBrowserOverLoopback)
+{
+    E2eDesktop& desktop = E2eDesktop::instance();
+    const std::string profile = desktop.home() + "/running-profile";
+    LaunchOptions options = Browser::defaults().launch;
+    options.profileDir = profile;
+    std::filesystem::create_directories(profile);
+    std::vector<std::string> args = ChromiumProcess::arguments(options, ::geteuid() == 0);
+    args.erase(std::remove(args.begin(), args.end(), "--remote-debugging-pipe"), args.end());
+    args.insert(args.end() - 1, "--remote-debugging-port=0");
+    std::vector<char*> argv;
+    for (auto& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int quiet = ::open("/dev/null", O_WRONLY);
+        ::dup2(quiet, 1);
+        ::dup2(quiet, 2);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    // The browser writes its port and path once it listens.
+    std::string port, path;
+    ASSERT_TRUE(waitFor([&] {
+        std::ifstream in(profile + "/DevToolsActivePort");
+        return std::getline(in, port) && std::getline(in, path) && !path.empty();
+    }));
+
+    ChromiumSettings settings = Browser::defaults();
+    settings.devtoolsUrl = "ws://127.0.0.1:" + port + path;
+    {
+        Browser b(settings);
+        EXPECT_TRUE(waitFor([&] { return b.tabs().size() == 1; }));
+        const auto tab = b.open(desktop.url("/plain.html"));
+        EXPECT_EQ(tab->Document()->Title(), "Plain page");
+        EXPECT_EQ(b.tabs().size(), 2u);
+        EXPECT_EQ(b.client->browserProcessId(), 0); // not ours to end
+    }
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+}

@@ -1,0 +1,202 @@
+#include "E2eDesktop.h"
+
+#include <arpa/inet.h>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+pid_t spawn(const std::vector<std::string>& args, int keepFd = -1)
+{
+    std::vector<char*> argv;
+    for (const auto& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    (void)keepFd;
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        throw std::runtime_error("cannot start " + args[0]);
+    return pid;
+}
+
+void stopProcess(pid_t pid)
+{
+    if (pid <= 0)
+        return;
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+}
+
+} // namespace
+
+E2eDesktop& E2eDesktop::instance()
+{
+    static E2eDesktop desktop;
+    return desktop;
+}
+
+std::string E2eDesktop::url(const std::string& path, bool otherSite) const
+{
+    return std::string("http://") + (otherSite ? "localhost" : "127.0.0.1") + ":" +
+           std::to_string(m_port) + path;
+}
+
+void E2eDesktop::start()
+{
+    char folder[] = "/tmp/tabulon-e2e-XXXXXX";
+    if (!::mkdtemp(folder))
+        throw std::runtime_error("mkdtemp");
+    m_home = folder;
+    // Nothing lands in the user's home: every folder the browser might use is here.
+    ::setenv("HOME", m_home.c_str(), 1);
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"}) {
+        const std::string path = m_home + "/" + name;
+        std::filesystem::create_directories(path);
+        ::setenv(name, path.c_str(), 1);
+    }
+
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) {
+        // A display of our own: Xvfb picks a free number and tells it on a pipe.
+        int fds[2];
+        if (::pipe(fds) != 0)
+            throw std::runtime_error("pipe");
+        m_xvfb = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24",
+                        "-nolisten", "tcp"});
+        ::close(fds[1]);
+        std::string number;
+        char c;
+        while (::read(fds[0], &c, 1) == 1 && c != '\n')
+            number.push_back(c);
+        ::close(fds[0]);
+        if (number.empty())
+            throw std::runtime_error("Xvfb did not start");
+        ::setenv("DISPLAY", (":" + number).c_str(), 1);
+        m_openbox = spawn({"openbox"});
+        ::usleep(500000);
+    }
+
+    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(m_listener, 64) != 0)
+        throw std::runtime_error("cannot listen on loopback");
+    socklen_t length = sizeof address;
+    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+    m_port = ntohs(address.sin_port);
+
+    std::string picture = "\x89PNG\r\n\x1a\n";
+    picture.resize(1234, 'p');
+    m_pages = {
+        {"/plain.html", "<html><head><title>Plain page</title></head><body>plain</body></html>"},
+        {"/a.html",
+         "<html><head><title>A page</title><style>p{}</style><script>var x=1;</script></head>"
+         "<body background='bg.png'><p>a</p><img src='pic.png'><a name='top'></a>"
+         "<a href='b.html'>bee <b>bold</b></a><a href='plain.html'>plain</a>"
+         "<form></form></body></html>"},
+        {"/b.html", "<html><head><title>B page</title></head><body>b</body></html>"},
+        {"/frameset.html", "<html><head><title>Frame set</title></head><frameset cols='50%,50%'>"
+                           "<frame name='left' src='a.html'><frame name='right' src='" +
+                               url("/b.html", true) + "'></frameset></html>"},
+        {"/cookie.html", "<html><head><title>Cookie page</title></head><body>c</body></html>"},
+        {"/hang.html", "<html><head><title>Hang</title></head><body>"
+                       "<script>setTimeout(() => { for (;;) {} }, 300)</script></body></html>"},
+        {"/pic.png", picture},
+    };
+    m_server = std::thread([this] { serve(); });
+}
+
+void E2eDesktop::serve()
+{
+    while (!m_stopping) {
+        pollfd p{m_listener, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0)
+            continue;
+        const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            continue;
+        // One thread a connection: the browser opens connections ahead of its
+        // requests, and one that stays silent must not hold up the others.
+        std::thread([this, fd] { answer(fd); }).detach();
+    }
+}
+
+void E2eDesktop::answer(int fd) const
+{
+    std::string request;
+    char chunk[4096];
+    while (request.find("\r\n\r\n") == std::string::npos) {
+        pollfd r{fd, POLLIN, 0};
+        if (::poll(&r, 1, 5000) <= 0)
+            break;
+        const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        if (n <= 0)
+            break;
+        request.append(chunk, static_cast<std::size_t>(n));
+    }
+    const auto space = request.find(' ');
+    const std::string path =
+        space == std::string::npos
+            ? ""
+            : request.substr(space + 1, request.find(' ', space + 1) - space - 1);
+    const auto found = m_pages.find(path);
+    std::string response;
+    if (request.empty()) {
+        ::close(fd);
+        return;
+    }
+    if (found == m_pages.end()) {
+        response = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    } else {
+        const bool png = path.size() > 4 && path.substr(path.size() - 4) == ".png";
+        response = "HTTP/1.1 200 OK\r\nContent-Type: " +
+                   std::string(png ? "image/png" : "text/html; charset=utf-8") +
+                   "\r\nContent-Length: " + std::to_string(found->second.size()) +
+                   "\r\nCache-Control: no-store\r\nConnection: close\r\n";
+        if (path == "/cookie.html")
+            response += "Set-Cookie: flavour=oat; Path=/\r\n";
+        response += "\r\n" + found->second;
+    }
+    std::size_t done = 0;
+    while (done < response.size()) {
+        const ssize_t n = ::send(fd, response.data() + done, response.size() - done, MSG_NOSIGNAL);
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+}
+
+void E2eDesktop::stop()
+{
+    m_stopping = true;
+    if (m_server.joinable())
+        m_server.join();
+    if (m_listener >= 0)
+        ::close(m_listener);
+    stopProcess(m_openbox);
+    stopProcess(m_xvfb);
+    if (!m_home.empty())
+        std::filesystem::remove_all(m_home);
+}
