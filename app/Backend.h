@@ -18,9 +18,11 @@ public:
     virtual std::string description() const = 0;
 };
 
-// Picks the backend: TABULON_BACKEND=sim asks for the simulated desktop with a few
-// demonstration windows, which is also what runs while no real desktop backend is
-// built in. Anything missing is said once on log.
+// Picks the backend. The real desktop (Chromium's windows on X11) when the program's
+// windows are on an X11 display with an EWMH window manager; a display without Chromium
+// still gives the real desktop, with no browser windows. TABULON_BACKEND=sim asks for
+// the simulated desktop with a few demonstration windows, which is also what runs
+// without a real desktop. Each thing missing is said once, in one line on log.
 std::unique_ptr<Backend> loadBackend(std::ostream& log);
 
 } // namespace tabulon

@@ -38,6 +38,11 @@ int main(int argc, char* argv[])
 {
     // A browser that dies under a write must not take the program with it.
     std::signal(SIGPIPE, SIG_IGN);
+    // The real desktop is X11: under a Wayland session the program's windows go to
+    // its X server too, so that the window manager can keep them on top.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qgetenv("TABULON_BACKEND") != "sim")
+        qputenv("QT_QPA_PLATFORM", "xcb");
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tabulon"));

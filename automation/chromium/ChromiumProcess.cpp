@@ -69,7 +69,7 @@ std::unique_ptr<ChromiumProcess> ChromiumProcess::start(const LaunchOptions& opt
 {
     ignoreSigpipe();
     if (::access(options.executable.c_str(), X_OK) != 0)
-        throw Error("createBrowser", "no browser at " + options.executable);
+        throw Error("createBrowser", "Chromium is missing: no executable at " + options.executable);
     if (!makeFolders(options.profileDir))
         throw Error("createBrowser", "cannot make the profile folder " + options.profileDir);
 
