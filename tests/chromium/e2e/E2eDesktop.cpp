@@ -68,9 +68,11 @@ void E2eDesktop::start()
     m_home = folder;
     // Nothing lands in the user's home: every folder the browser might use is here.
     ::setenv("HOME", m_home.c_str(), 1);
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"}) {
+    for (const char* name :
+         {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
         const std::string path = m_home + "/" + name;
         std::filesystem::create_directories(path);
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
         ::setenv(name, path.c_str(), 1);
     }
 
@@ -116,12 +118,17 @@ void E2eDesktop::start()
          "<a href='b.html'>bee <b>bold</b></a><a href='plain.html'>plain</a>"
          "<form></form></body></html>"},
         {"/b.html", "<html><head><title>B page</title></head><body>b</body></html>"},
+        {"/jp.html", "<html><head><meta charset='utf-8'><title>日本語のページ</title></head>"
+                     "<body>日本語</body></html>"},
         {"/frameset.html", "<html><head><title>Frame set</title></head><frameset cols='50%,50%'>"
                            "<frame name='left' src='a.html'><frame name='right' src='" +
                                url("/b.html", true) + "'></frameset></html>"},
         {"/cookie.html", "<html><head><title>Cookie page</title></head><body>c</body></html>"},
         {"/hang.html", "<html><head><title>Hang</title></head><body>"
                        "<script>setTimeout(() => { for (;;) {} }, 300)</script></body></html>"},
+        {"/spin.html",
+         "<html><head><title>Spin</title></head><body>"
+         "<script>setInterval(() => { while (true) {} }, 300)</script></body></html>"},
         {"/pic.png", picture},
     };
     m_server = std::thread([this] { serve(); });
