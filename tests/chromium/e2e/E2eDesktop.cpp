@@ -7,33 +7,37 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
-pid_t spawn(const std::vector<std::string>& args, int keepFd = -1)
+// Starts a helper (the X server, the window manager) that dies with the test process,
+// so that a test that crashes or runs out of time leaves nothing running.
+pid_t spawn(const std::vector<std::string>& args)
 {
     std::vector<char*> argv;
     for (const auto& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    (void)keepFd;
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid < 0)
         throw std::runtime_error("cannot start " + args[0]);
+    if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent)
+            ::_exit(127);
+        const int quiet = ::open("/dev/null", O_WRONLY);
+        ::dup2(quiet, 1);
+        ::dup2(quiet, 2);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
     return pid;
 }
 
