@@ -102,6 +102,9 @@ private:
     friend class SimShellObject;
 
     SimWindow* byHandle(Hwnd hwnd);
+    std::string idOfHandle(Hwnd hwnd);
+    std::optional<WindowState> stateOfHandle(Hwnd hwnd);
+    bool recordHandleCall(const char* op, Hwnd hwnd, const std::string& id);
     Hwnd freshHandle();
     void minimize(std::string id);
     void restore(std::string id);
