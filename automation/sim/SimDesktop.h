@@ -42,6 +42,7 @@ public:
     Platform platform();
     SimClock& clock() { return m_clock; }
     SimDialogs& dialogs() { return m_dialogs; }
+    SimFileSystem& files() { return m_files; }
     const SimSetup& setup() const { return m_setup; }
 
     // Opens a window behind the program's back, appended to the collection. Without a
