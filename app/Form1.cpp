@@ -381,24 +381,24 @@ void Form1::buildMenus()
 {
     const std::function<void(QMenu*, const std::vector<MenuSpec>&)> addItems =
         [&](QMenu* menu, const std::vector<MenuSpec>& items) {
-            for (const MenuSpec& spec : items) {
-                if (spec.submenu) {
-                    QMenu* sub = menu->addMenu(menuText(spec.caption));
-                    sub->setObjectName(qs(spec.name));
-                    sub->menuAction()->setObjectName(qs(spec.name));
-                    sub->menuAction()->setProperty(kCaptionProperty, qs(spec.caption));
-                    addItems(sub, spec.items);
-                } else if (spec.separator()) {
+            for (const MenuSpec& item : items) {
+                if (item.submenu) {
+                    QMenu* sub = menu->addMenu(menuText(item.caption));
+                    sub->setObjectName(qs(item.name));
+                    sub->menuAction()->setObjectName(qs(item.name));
+                    sub->menuAction()->setProperty(kCaptionProperty, qs(item.caption));
+                    addItems(sub, item.items);
+                } else if (item.separator()) {
                     QAction* line = menu->addSeparator();
-                    line->setObjectName(qs(spec.name));
-                } else if (spec.name == "mSite" || spec.name == "menuApp") {
+                    line->setObjectName(qs(item.name));
+                } else if (item.name == "mSite" || item.name == "menuApp") {
                     // The arrays are made by syncSiteMenu and syncAppMenu.
                 } else {
                     QAction* action = menu->addAction(QString());
-                    setCaption(action, spec.caption);
-                    action->setObjectName(qs(spec.name));
-                    action->setCheckable(spec.checkable);
-                    const Handler handler = handlers().at(spec.name);
+                    setCaption(action, item.caption);
+                    action->setObjectName(qs(item.name));
+                    action->setCheckable(item.checkable);
+                    const Handler handler = handlers().at(item.name);
                     connect(action, &QAction::triggered, this,
                             [this, handler] { (this->*handler)(); });
                 }
