@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 
 #include "app/MenuTree.h"
+#include "app/Twips.h"
 #include "winlist/Favorites.h"
 #include "winlist/ListRebuild.h"
 
@@ -179,7 +180,7 @@ TwipsRect Form1::readPosition() const
 
 void Form1::setupColumns()
 {
-    const int tpp = std::max(1, m_platform.windows.screen().twipsPerPixelX);
+    const Twips twips(m_platform.windows.screen());
     ListView1->clear();
     QStringList captions;
     for (const ColumnSpec& column : kColumns)
@@ -187,33 +188,30 @@ void Form1::setupColumns()
     ListView1->setColumnCount(static_cast<int>(captions.size()));
     ListView1->setHeaderLabels(captions);
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
-        ListView1->setColumnWidth(i, kColumns[i].widthTwips / tpp);
+        ListView1->setColumnWidth(i, twips.x(kColumns[i].widthTwips));
 }
 
 // ---- geometry ----
 
 TwipsRect Form1::twipsGeometry() const
 {
-    const auto screen = m_platform.windows.screen();
+    const Twips twips(m_platform.windows.screen());
     const QRect frame = frameGeometry();
-    return TwipsRect{frame.x() * screen.twipsPerPixelX, frame.y() * screen.twipsPerPixelY,
-                     frame.width() * screen.twipsPerPixelX, frame.height() * screen.twipsPerPixelY};
+    return TwipsRect{twips.toTwipsX(frame.x()), twips.toTwipsY(frame.y()),
+                     twips.toTwipsX(frame.width()), twips.toTwipsY(frame.height())};
 }
 
 void Form1::setTwipsGeometry(const TwipsRect& rect)
 {
-    const auto screen = m_platform.windows.screen();
-    const double tx = std::max(1, screen.twipsPerPixelX);
-    const double ty = std::max(1, screen.twipsPerPixelY);
-    const auto pixels = [](double twips, double perPixel) {
-        return static_cast<int>(std::clamp(std::lround(twips / perPixel), -1000000L, 1000000L));
-    };
+    const Twips twips(m_platform.windows.screen());
+    // A stored position far off any screen is kept within what a window system takes.
+    const auto pixels = [](int value) { return std::clamp(value, -1000000, 1000000); };
     // The stored size is the outer one; the window manager's frame comes off it.
     const int frameWidth = frameGeometry().width() - width();
     const int frameHeight = frameGeometry().height() - height();
-    move(pixels(rect.Left, tx), pixels(rect.Top, ty));
-    resize(std::max(1, pixels(rect.Width, tx) - frameWidth),
-           std::max(1, pixels(rect.Height, ty) - frameHeight));
+    move(pixels(twips.x(rect.Left)), pixels(twips.y(rect.Top)));
+    resize(std::max(1, pixels(twips.x(rect.Width)) - frameWidth),
+           std::max(1, pixels(twips.y(rect.Height)) - frameHeight));
 }
 
 // A window manager frames the window only after it is shown, so the stored outer
@@ -383,24 +381,24 @@ void Form1::buildMenus()
 {
     const std::function<void(QMenu*, const std::vector<MenuSpec>&)> addItems =
         [&](QMenu* menu, const std::vector<MenuSpec>& items) {
-            for (const MenuSpec& spec : items) {
-                if (spec.submenu) {
-                    QMenu* sub = menu->addMenu(menuText(spec.caption));
-                    sub->setObjectName(qs(spec.name));
-                    sub->menuAction()->setObjectName(qs(spec.name));
-                    sub->menuAction()->setProperty(kCaptionProperty, qs(spec.caption));
-                    addItems(sub, spec.items);
-                } else if (spec.separator()) {
+            for (const MenuSpec& item : items) {
+                if (item.submenu) {
+                    QMenu* sub = menu->addMenu(menuText(item.caption));
+                    sub->setObjectName(qs(item.name));
+                    sub->menuAction()->setObjectName(qs(item.name));
+                    sub->menuAction()->setProperty(kCaptionProperty, qs(item.caption));
+                    addItems(sub, item.items);
+                } else if (item.separator()) {
                     QAction* line = menu->addSeparator();
-                    line->setObjectName(qs(spec.name));
-                } else if (spec.name == "mSite" || spec.name == "menuApp") {
+                    line->setObjectName(qs(item.name));
+                } else if (item.name == "mSite" || item.name == "menuApp") {
                     // The arrays are made by syncSiteMenu and syncAppMenu.
                 } else {
                     QAction* action = menu->addAction(QString());
-                    setCaption(action, spec.caption);
-                    action->setObjectName(qs(spec.name));
-                    action->setCheckable(spec.checkable);
-                    const Handler handler = handlers().at(spec.name);
+                    setCaption(action, item.caption);
+                    action->setObjectName(qs(item.name));
+                    action->setCheckable(item.checkable);
+                    const Handler handler = handlers().at(item.name);
                     connect(action, &QAction::triggered, this,
                             [this, handler] { (this->*handler)(); });
                 }

@@ -63,8 +63,8 @@ std::vector<MenuSpec> buildTree()
 
 bool contains(const std::vector<MenuSpec>& items, std::string_view name)
 {
-    for (const MenuSpec& spec : items) {
-        if (spec.name == name || contains(spec.items, name))
+    for (const MenuSpec& item : items) {
+        if (item.name == name || contains(item.items, name))
             return true;
     }
     return false;

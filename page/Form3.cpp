@@ -1,8 +1,8 @@
 #include "page/Form3.h"
 
 #include "app/Form1.h"
+#include "app/Twips.h"
 #include "page/ColorSettings.h"
-#include "page/Twips.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "page/Form6.h"
 
 #include "app/Form1.h"
+#include "app/Twips.h"
 #include "automation/Error.h"
-#include "page/Twips.h"
 
 #include <QEvent>
 #include <QLabel>

@@ -1,9 +1,9 @@
 #include "page/Form7.h"
 
 #include "app/Form1.h"
+#include "app/Twips.h"
 #include "page/PageReport.h"
 #include "page/ReportFile.h"
-#include "page/Twips.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>

@@ -1,6 +1,7 @@
 #include "registry/EditorWidgets.h"
 
 #include "app/Module1.h"
+#include "app/Twips.h"
 
 #include <QHeaderView>
 #include <QTreeWidget>
@@ -14,17 +15,6 @@ constexpr int kListTopTwips = 1200;
 constexpr int kListMinHeightTwips = 100;
 
 } // namespace
-
-int twipsToPixels(int twips, int twipsPerPixel)
-{
-    return static_cast<int>(std::lround(static_cast<double>(twips) / std::max(1, twipsPerPixel)));
-}
-
-void placeInTwips(QWidget& control, int left, int top, int width, int height, int twipsPerPixel)
-{
-    control.setGeometry(twipsToPixels(left, twipsPerPixel), twipsToPixels(top, twipsPerPixel),
-                        twipsToPixels(width, twipsPerPixel), twipsToPixels(height, twipsPerPixel));
-}
 
 QTreeWidget* makeListView(QWidget& parent)
 {
@@ -40,13 +30,11 @@ QTreeWidget* makeListView(QWidget& parent)
     return list;
 }
 
-void fitListView(QTreeWidget& list, const QWidget& window, int twipsPerPixel)
+void fitListView(QTreeWidget& list, const QWidget& window, const Twips& twips)
 {
-    const int tpp = std::max(1, twipsPerPixel);
-    const int innerHeight = window.height() * tpp;
+    const int innerHeight = twips.toTwipsY(window.height());
     const int height = Module1::MaxLong(innerHeight - kListTopTwips, kListMinHeightTwips);
-    list.setGeometry(0, twipsToPixels(kListTopTwips, tpp), window.width(),
-                     twipsToPixels(height, tpp));
+    list.setGeometry(0, twips.y(kListTopTwips), window.width(), twips.y(height));
 }
 
 void fillListView(QTreeWidget& list, const std::vector<std::pair<std::string, std::string>>& rows,

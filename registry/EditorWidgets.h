@@ -11,21 +11,17 @@ class QWidget;
 
 namespace tabulon {
 
-// What the two list editors (sites and applications) share: twips placement, their
-// report-style list, its fitting to the window and the deletion question.
+class Twips;
 
-// Twips to whole screen pixels, rounded to the nearest.
-int twipsToPixels(int twips, int twipsPerPixel);
-
-// Places a control at a rectangle given in twips.
-void placeInTwips(QWidget& control, int left, int top, int width, int height, int twipsPerPixel);
+// What the two list editors (sites and applications) share: their report-style list, its fitting to
+// the window and the deletion question.
 
 // The editor's list ListView1: report style, one selected row at a time, not editable.
 QTreeWidget* makeListView(QWidget& parent);
 
 // The list's place when the window changes size: from 1200 twips down, the window's
 // full width, and its remaining height but never less than 100 twips.
-void fitListView(QTreeWidget& list, const QWidget& window, int twipsPerPixel);
+void fitListView(QTreeWidget& list, const QWidget& window, const Twips& twips);
 
 // The list's rows from name and value pairs, with the row number selected (0: none).
 void fillListView(QTreeWidget& list, const std::vector<std::pair<std::string, std::string>>& rows,

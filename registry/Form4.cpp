@@ -1,6 +1,7 @@
 #include "registry/Form4.h"
 
 #include "app/Form1.h"
+#include "app/Twips.h"
 #include "registry/AppLaunch.h"
 #include "registry/EditorWidgets.h"
 #include "registry/RegisteredLists.h"
@@ -30,37 +31,20 @@ Form4::Form4(Form1& owner) : QWidget(&owner, Qt::Window), m_owner(owner)
     setObjectName(QStringLiteral("Form4"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(qs("アプリケーション／ファイルの登録・削除"));
-    const int tpp = twipsPerPixel();
-    resize(twipsToPixels(kClientWidth, tpp), twipsToPixels(kClientHeight, tpp));
+    const Twips twips = this->twips();
+    resize(twips.x(kClientWidth), twips.y(kClientHeight));
 
-    const auto label = [&](QLabel*& control, const char* name, const char* caption, int left,
-                           int top, int width, int height) {
-        control = new QLabel(qs(caption), this);
-        control->setObjectName(QString::fromLatin1(name));
-        placeInTwips(*control, left, top, width, height, tpp);
-    };
-    const auto box = [&](QLineEdit*& control, const char* name, const char* text, int left, int top,
-                         int width, int height) {
-        control = new QLineEdit(qs(text), this);
-        control->setObjectName(QString::fromLatin1(name));
-        placeInTwips(*control, left, top, width, height, tpp);
-    };
-    const auto button = [&](QPushButton*& control, const char* name, const char* caption, int left,
-                            int top, int width, int height) {
-        control = new QPushButton(qs(caption), this);
-        control->setObjectName(QString::fromLatin1(name));
-        placeInTwips(*control, left, top, width, height, tpp);
-    };
-    label(Label3, "Label3", "file name", 120, 120, 855, 255);
-    box(Text2, "Text2", "", 1080, 120, 3975, 270);
-    button(Command1, "Command1", "参照", 5160, 120, 615, 375);
-    label(Label2, "Label2", "登録名", 120, 600, 735, 255);
-    box(Text1, "Text1", "（登録名）", 1080, 600, 3255, 270);
-    button(Command6, "Command6", "登録", 4440, 600, 615, 375);
-    button(Command2, "Command2", "終了", 5160, 600, 615, 375);
-    label(Label1, "Label1", "＊ダブルクリックで削除", 120, 960, 2175, 255);
+    Label3 = makeControl<QLabel>(*this, twips, "Label3", qs("file name"), 120, 120, 855, 255);
+    Text2 = makeControl<QLineEdit>(*this, twips, "Text2", QString(), 1080, 120, 3975, 270);
+    Command1 = makeControl<QPushButton>(*this, twips, "Command1", qs("参照"), 5160, 120, 615, 375);
+    Label2 = makeControl<QLabel>(*this, twips, "Label2", qs("登録名"), 120, 600, 735, 255);
+    Text1 = makeControl<QLineEdit>(*this, twips, "Text1", qs("（登録名）"), 1080, 600, 3255, 270);
+    Command6 = makeControl<QPushButton>(*this, twips, "Command6", qs("登録"), 4440, 600, 615, 375);
+    Command2 = makeControl<QPushButton>(*this, twips, "Command2", qs("終了"), 5160, 600, 615, 375);
+    Label1 = makeControl<QLabel>(*this, twips, "Label1", qs("＊ダブルクリックで削除"), 120, 960,
+                                 2175, 255);
     ListView1 = makeListView(*this);
-    placeInTwips(*ListView1, 0, 1200, 5775, 1455, tpp);
+    ListView1->setGeometry(twips.rect(0, 1200, 5775, 1455));
 
     connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
@@ -68,9 +52,9 @@ Form4::Form4(Form1& owner) : QWidget(&owner, Qt::Window), m_owner(owner)
     ListView1->viewport()->installEventFilter(this);
 }
 
-int Form4::twipsPerPixel() const
+Twips Form4::twips() const
 {
-    return std::max(1, m_owner.platform().windows.screen().twipsPerPixelX);
+    return Twips(m_owner.platform().windows.screen());
 }
 
 void Form4::Form_Load()
@@ -78,9 +62,9 @@ void Form4::Form_Load()
     ListView1->clear();
     ListView1->setColumnCount(2);
     ListView1->setHeaderLabels({qs("登録名"), qs("場所")});
-    const int tpp = twipsPerPixel();
-    ListView1->setColumnWidth(0, twipsToPixels(2600, tpp));
-    ListView1->setColumnWidth(1, twipsToPixels(4000, tpp));
+    const Twips twips = this->twips();
+    ListView1->setColumnWidth(0, twips.x(2600));
+    ListView1->setColumnWidth(1, twips.x(4000));
     fillList(0);
 }
 
@@ -102,7 +86,7 @@ void Form4::fillList(int selected)
 
 void Form4::Form_Resize()
 {
-    fitListView(*ListView1, *this, twipsPerPixel());
+    fitListView(*ListView1, *this, twips());
 }
 
 void Form4::Command1_Click()

@@ -9,6 +9,8 @@ class QTreeWidget;
 
 namespace tabulon {
 
+class Twips;
+
 class Form1;
 
 // "アプリケーション／ファイルの登録・削除": adds and deletes registered applications and
@@ -45,7 +47,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    int twipsPerPixel() const;
+    Twips twips() const;
     void fillList(int selected);
 
     Form1& m_owner;

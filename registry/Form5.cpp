@@ -1,6 +1,7 @@
 #include "registry/Form5.h"
 
 #include "app/Form1.h"
+#include "app/Twips.h"
 #include "registry/EditorWidgets.h"
 #include "registry/RegisteredLists.h"
 
@@ -29,36 +30,19 @@ Form5::Form5(Form1& owner) : QWidget(&owner, Qt::Window), m_owner(owner)
     setObjectName(QStringLiteral("Form5"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(qs("登録サイトの編集"));
-    const int tpp = twipsPerPixel();
-    resize(twipsToPixels(kClientWidth, tpp), twipsToPixels(kClientHeight, tpp));
+    const Twips twips = this->twips();
+    resize(twips.x(kClientWidth), twips.y(kClientHeight));
 
-    const auto label = [&](QLabel*& control, const char* name, const char* caption, int left,
-                           int top, int width, int height) {
-        control = new QLabel(qs(caption), this);
-        control->setObjectName(QString::fromLatin1(name));
-        placeInTwips(*control, left, top, width, height, tpp);
-    };
-    const auto box = [&](QLineEdit*& control, const char* name, int left, int top, int width,
-                         int height) {
-        control = new QLineEdit(this);
-        control->setObjectName(QString::fromLatin1(name));
-        placeInTwips(*control, left, top, width, height, tpp);
-    };
-    const auto button = [&](QPushButton*& control, const char* name, const char* caption, int left,
-                            int top, int width, int height) {
-        control = new QPushButton(qs(caption), this);
-        control->setObjectName(QString::fromLatin1(name));
-        placeInTwips(*control, left, top, width, height, tpp);
-    };
-    label(Label1, "Label1", "名称", 120, 240, 375, 255);
-    box(Text1, "Text1", 600, 120, 4095, 270);
-    label(Label2, "Label2", "URL", 120, 720, 375, 255);
-    box(Text2, "Text2", 600, 600, 5535, 270);
-    label(Label3, "Label3", "＊ダブルクリックで削除", 240, 960, 2055, 255);
-    button(Command1, "Command1", "変更", 4800, 120, 615, 375);
-    button(Command2, "Command2", "終了", 5520, 120, 615, 375);
+    Label1 = makeControl<QLabel>(*this, twips, "Label1", qs("名称"), 120, 240, 375, 255);
+    Text1 = makeControl<QLineEdit>(*this, twips, "Text1", QString(), 600, 120, 4095, 270);
+    Label2 = makeControl<QLabel>(*this, twips, "Label2", qs("URL"), 120, 720, 375, 255);
+    Text2 = makeControl<QLineEdit>(*this, twips, "Text2", QString(), 600, 600, 5535, 270);
+    Label3 = makeControl<QLabel>(*this, twips, "Label3", qs("＊ダブルクリックで削除"), 240, 960,
+                                 2055, 255);
+    Command1 = makeControl<QPushButton>(*this, twips, "Command1", qs("変更"), 4800, 120, 615, 375);
+    Command2 = makeControl<QPushButton>(*this, twips, "Command2", qs("終了"), 5520, 120, 615, 375);
     ListView1 = makeListView(*this);
-    placeInTwips(*ListView1, 0, 1200, 6255, 1935, tpp);
+    ListView1->setGeometry(twips.rect(0, 1200, 6255, 1935));
 
     connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
@@ -67,9 +51,9 @@ Form5::Form5(Form1& owner) : QWidget(&owner, Qt::Window), m_owner(owner)
     ListView1->viewport()->installEventFilter(this);
 }
 
-int Form5::twipsPerPixel() const
+Twips Form5::twips() const
 {
-    return std::max(1, m_owner.platform().windows.screen().twipsPerPixelX);
+    return Twips(m_owner.platform().windows.screen());
 }
 
 void Form5::Form_Load()
@@ -104,7 +88,7 @@ void Form5::fillList(int selected)
 
 void Form5::Form_Resize()
 {
-    fitListView(*ListView1, *this, twipsPerPixel());
+    fitListView(*ListView1, *this, twips());
 }
 
 void Form5::ListView1_Click()

@@ -9,6 +9,8 @@ class QTreeWidget;
 
 namespace tabulon {
 
+class Twips;
+
 class Form1;
 
 // "登録サイトの編集": renames, re-addresses and deletes registered sites. Works on
@@ -45,7 +47,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    int twipsPerPixel() const;
+    Twips twips() const;
     void fillList(int selected);
     void onSelectionChanged();
 

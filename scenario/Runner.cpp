@@ -53,34 +53,34 @@ std::filesystem::path makeTempFolder()
     return pattern;
 }
 
-void writeFileSpec(const std::filesystem::path& path, const json& spec)
+void writeFileSpec(const std::filesystem::path& path, const json& content)
 {
-    if (!spec.is_object())
+    if (!content.is_object())
         throw Unusable(
             "a file must be given as {\"lines\"}, {\"text\"}, {\"base64\"} or {\"delete\": true}");
     std::error_code error;
-    if (spec.contains("delete")) {
+    if (content.contains("delete")) {
         std::filesystem::remove(path, error);
         return;
     }
     std::string bytes;
-    if (spec.contains("lines")) {
-        if (!spec["lines"].is_array())
+    if (content.contains("lines")) {
+        if (!content["lines"].is_array())
             throw Unusable("\"lines\" must be a list of strings");
-        for (const json& line : spec["lines"]) {
+        for (const json& line : content["lines"]) {
             if (!line.is_string())
                 throw Unusable("\"lines\" must be a list of strings");
             bytes += toCp932(line.get<std::string>()) + "\r\n";
         }
-    } else if (spec.contains("text")) {
-        if (!spec["text"].is_string())
+    } else if (content.contains("text")) {
+        if (!content["text"].is_string())
             throw Unusable("\"text\" must be a string");
-        bytes = toCp932(spec["text"].get<std::string>());
-    } else if (spec.contains("base64")) {
-        if (!spec["base64"].is_string())
+        bytes = toCp932(content["text"].get<std::string>());
+    } else if (content.contains("base64")) {
+        if (!content["base64"].is_string())
             throw Unusable("\"base64\" must be a string");
         const QByteArray raw =
-            QByteArray::fromBase64(QByteArray::fromStdString(spec["base64"].get<std::string>()));
+            QByteArray::fromBase64(QByteArray::fromStdString(content["base64"].get<std::string>()));
         bytes.assign(raw.constData(), static_cast<std::size_t>(raw.size()));
     } else {
         throw Unusable("a file needs \"lines\", \"text\", \"base64\" or \"delete\"");
@@ -207,8 +207,8 @@ private:
             } else if (key == "files") {
                 if (!value.is_object())
                     throw Unusable("\"files\" must be an object");
-                for (const auto& [name, spec] : value.items())
-                    writeFileSpec(m_workdir / name, spec);
+                for (const auto& [name, content] : value.items())
+                    writeFileSpec(m_workdir / name, content);
             } else if (key == "logReads") {
                 if (!value.is_boolean())
                     throw Unusable("\"logReads\" must be true or false");
@@ -243,10 +243,10 @@ private:
 
     void openWindow(const json& value)
     {
-        auto spec = automation::sim::windowFromJson(value);
-        if (m_desktop->find(spec.window.id))
-            throw Unusable("a window with the id \"" + spec.window.id + "\" exists already");
-        m_desktop->openWindow(std::move(spec.window), spec.hasOwnHandle);
+        auto parsed = automation::sim::windowFromJson(value);
+        if (m_desktop->find(parsed.window.id))
+            throw Unusable("a window with the id \"" + parsed.window.id + "\" exists already");
+        m_desktop->openWindow(std::move(parsed.window), parsed.hasOwnHandle);
     }
 
     // ---- the program ----
@@ -314,8 +314,8 @@ private:
         else if (kind == "desktop")
             desktopStep(step["desktop"]);
         else if (kind == "files")
-            for (const auto& [name, spec] : step["files"].items())
-                writeFileSpec(m_workdir / name, spec);
+            for (const auto& [name, content] : step["files"].items())
+                writeFileSpec(m_workdir / name, content);
         else if (kind == "main")
             mainStep(step["main"]);
         else if (kind == "form")

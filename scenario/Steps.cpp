@@ -238,9 +238,9 @@ std::string checkStep(const json& step)
     if (kind == "files") {
         if (!value.is_object())
             return "\"files\" takes file names and their contents";
-        for (const auto& [name, spec] : value.items()) {
+        for (const auto& [name, content] : value.items()) {
             (void)name;
-            if (!spec.is_object())
+            if (!content.is_object())
                 return "a file takes {\"lines\"}, {\"text\"}, {\"base64\"} or {\"delete\": true}";
         }
         return {};

@@ -76,31 +76,12 @@ ReceiveResult PipeTransport::receive(std::string& message, Deadline deadline)
             return ReceiveResult::Message;
         if (m_closed)
             return ReceiveResult::Closed;
-        char chunk[65536];
-        const ssize_t n = ::read(m_readFd, chunk, sizeof chunk);
-        if (n > 0) {
-            m_buffer.append(chunk, static_cast<std::size_t>(n));
-            if (m_buffer.size() > kMaxMessage &&
-                m_buffer.find('\0', m_scanned) == std::string::npos) {
-                close();
-                return ReceiveResult::Closed;
-            }
-            continue;
-        }
-        if (n == 0) {
-            close();
-            return ReceiveResult::Closed;
-        }
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            close();
-            return ReceiveResult::Closed;
-        }
-        const FdReady ready = waitFd(m_readFd, POLLIN, deadline);
-        if (ready == FdReady::Timeout)
+        const FdRead got = readInto(m_readFd, m_buffer, deadline);
+        if (got == FdRead::Timeout)
             return ReceiveResult::Timeout;
-        if (ready == FdReady::Error) {
+        // A message that never ends is a broken peer, not one to keep buffering.
+        if (got == FdRead::Closed || (m_buffer.size() > kMaxMessage &&
+                                      m_buffer.find('\0', m_scanned) == std::string::npos)) {
             close();
             return ReceiveResult::Closed;
         }

@@ -39,6 +39,32 @@ FdReady waitFd(int fd, short events, Deadline deadline)
     }
 }
 
+FdRead readInto(int fd, std::string& buffer, Deadline deadline)
+{
+    for (;;) {
+        char chunk[65536];
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n > 0) {
+            buffer.append(chunk, static_cast<std::size_t>(n));
+            return FdRead::Data;
+        }
+        if (n == 0)
+            return FdRead::Closed;
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return FdRead::Closed;
+        switch (waitFd(fd, POLLIN, deadline)) {
+        case FdReady::Ready:
+            break;
+        case FdReady::Timeout:
+            return FdRead::Timeout;
+        case FdReady::Error:
+            return FdRead::Closed;
+        }
+    }
+}
+
 void setNonBlocking(int fd)
 {
     const int flags = ::fcntl(fd, F_GETFL);

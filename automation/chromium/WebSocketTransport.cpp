@@ -310,26 +310,10 @@ ReceiveResult WebSocketTransport::receive(std::string& message, Deadline deadlin
         }
         if (m_closed)
             return ReceiveResult::Closed;
-        char chunk[65536];
-        const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
-        if (n > 0) {
-            m_buffer.append(chunk, static_cast<std::size_t>(n));
-            continue;
-        }
-        if (n == 0) {
-            close();
-            return ReceiveResult::Closed;
-        }
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            close();
-            return ReceiveResult::Closed;
-        }
-        const FdReady ready = waitFd(m_fd, POLLIN, deadline);
-        if (ready == FdReady::Timeout)
+        const FdRead got = readInto(m_fd, m_buffer, deadline);
+        if (got == FdRead::Timeout)
             return ReceiveResult::Timeout;
-        if (ready == FdReady::Error) {
+        if (got == FdRead::Closed) {
             close();
             return ReceiveResult::Closed;
         }

@@ -258,18 +258,13 @@ void SimDesktop::SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx,
 {
     json call = {
         {"op", "SetWindowPos"}, {"hwnd", hwnd}, {"insertAfter", insertAfter}, {"flags", flags}};
-    std::string id;
-    SimWindow* window = nullptr;
-    if (hwnd == kMainHwnd && m_host) {
-        id = kMain;
-    } else if ((window = byHandle(hwnd))) {
-        id = window->id;
-    } else {
+    const std::string id = idOfHandle(hwnd);
+    if (id.empty())
         call["failed"] = true;
-        record(std::move(call));
-        return;
-    }
     record(std::move(call));
+    if (id.empty())
+        return;
+    SimWindow* window = id == kMain ? nullptr : find(id);
 
     if (insertAfter == HWND_TOPMOST) {
         m_topMost.insert(id);
@@ -288,44 +283,55 @@ void SimDesktop::SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx,
     }
 }
 
+std::optional<WindowState> SimDesktop::stateOfHandle(Hwnd hwnd)
+{
+    const std::string id = idOfHandle(hwnd);
+    if (id.empty())
+        return std::nullopt;
+    return id == kMain ? m_host->state() : find(id)->state;
+}
+
 bool SimDesktop::IsZoomed(Hwnd hwnd)
 {
-    if (hwnd == kMainHwnd && m_host)
-        return m_host->state() == WindowState::Maximized;
-    const SimWindow* window = byHandle(hwnd);
-    return window && window->state == WindowState::Maximized;
+    return stateOfHandle(hwnd) == WindowState::Maximized;
 }
 
 bool SimDesktop::IsIconic(Hwnd hwnd)
 {
+    return stateOfHandle(hwnd) == WindowState::Minimized;
+}
+
+// The id of the open window, or of the main window, a handle names; "" when none.
+std::string SimDesktop::idOfHandle(Hwnd hwnd)
+{
     if (hwnd == kMainHwnd && m_host)
-        return m_host->state() == WindowState::Minimized;
+        return kMain;
     const SimWindow* window = byHandle(hwnd);
-    return window && window->state == WindowState::Minimized;
+    return window ? window->id : std::string();
+}
+
+// Records a window-manager call on a handle; true when the handle names a window.
+bool SimDesktop::recordHandleCall(const char* op, Hwnd hwnd, const std::string& id)
+{
+    json call = {{"op", op}, {"hwnd", hwnd}};
+    if (id.empty())
+        call["failed"] = true;
+    record(std::move(call));
+    return !id.empty();
 }
 
 void SimDesktop::CloseWindow(Hwnd hwnd)
 {
-    json call = {{"op", "CloseWindow"}, {"hwnd", hwnd}};
-    const SimWindow* window = byHandle(hwnd);
-    const bool isMain = hwnd == kMainHwnd && m_host;
-    if (!window && !isMain)
-        call["failed"] = true;
-    record(std::move(call));
-    if (isMain || window)
-        minimize(isMain ? kMain : window->id);
+    const std::string id = idOfHandle(hwnd);
+    if (recordHandleCall("CloseWindow", hwnd, id))
+        minimize(id);
 }
 
 void SimDesktop::OpenIcon(Hwnd hwnd)
 {
-    json call = {{"op", "OpenIcon"}, {"hwnd", hwnd}};
-    const SimWindow* window = byHandle(hwnd);
-    const bool isMain = hwnd == kMainHwnd && m_host;
-    if (!window && !isMain)
-        call["failed"] = true;
-    record(std::move(call));
-    if (isMain || window)
-        restore(isMain ? kMain : window->id);
+    const std::string id = idOfHandle(hwnd);
+    if (recordHandleCall("OpenIcon", hwnd, id))
+        restore(id);
 }
 
 void SimDesktop::AppActivate(const std::string& caption)

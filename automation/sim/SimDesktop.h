@@ -42,6 +42,7 @@ public:
     Platform platform();
     SimClock& clock() { return m_clock; }
     SimDialogs& dialogs() { return m_dialogs; }
+    SimFileSystem& files() { return m_files; }
     const SimSetup& setup() const { return m_setup; }
 
     // Opens a window behind the program's back, appended to the collection. Without a
@@ -102,6 +103,9 @@ private:
     friend class SimShellObject;
 
     SimWindow* byHandle(Hwnd hwnd);
+    std::string idOfHandle(Hwnd hwnd);
+    std::optional<WindowState> stateOfHandle(Hwnd hwnd);
+    bool recordHandleCall(const char* op, Hwnd hwnd, const std::string& id);
     Hwnd freshHandle();
     void minimize(std::string id);
     void restore(std::string id);

@@ -271,8 +271,8 @@ WindowSpec windowFromJson(const json& value)
 {
     if (!value.is_object())
         fail("a window must be an object");
-    WindowSpec spec;
-    SimWindow& window = spec.window;
+    WindowSpec parsed;
+    SimWindow& window = parsed.window;
     window.props = defaultProps();
     if (!value.contains("id"))
         fail("a window needs an \"id\"");
@@ -303,7 +303,7 @@ WindowSpec windowFromJson(const json& value)
             if (hwnd < 0)
                 fail("\"hwnd\" must not be negative");
             window.hwnd = hwnd;
-            spec.hasOwnHandle = true;
+            parsed.hasOwnHandle = true;
         } else if (!setField(window, key, item, state)) {
             fail("unknown window field \"" + key + "\"");
         }
@@ -312,7 +312,7 @@ WindowSpec windowFromJson(const json& value)
         window.state = *state;
         window.stateBeforeMinimize = WindowState::Normal;
     }
-    return spec;
+    return parsed;
 }
 
 void applyWindowChange(SimDesktop& desktop, SimWindow& window, const json& change)

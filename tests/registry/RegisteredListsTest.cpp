@@ -17,39 +17,6 @@ namespace fs = std::filesystem;
 using automation::sim::SimDesktop;
 using nlohmann::json;
 
-// The machine's files, with writes that fail on demand as on a full disk.
-class FlakyFileSystem : public automation::FileSystem
-{
-public:
-    explicit FlakyFileSystem(automation::FileSystem& disk) : m_disk(disk) {}
-
-    bool isFile(const std::string& path) override { return m_disk.isFile(path); }
-    std::vector<std::string> listFiles(const std::string& folder,
-                                       const std::string& suffix) override
-    {
-        return m_disk.listFiles(folder, suffix);
-    }
-    std::optional<std::string> readFile(const std::string& path) override
-    {
-        return m_disk.readFile(path);
-    }
-    bool readLines(const std::string& path,
-                   const std::function<bool(std::string_view)>& onLine) override
-    {
-        return m_disk.readLines(path, onLine);
-    }
-    bool replaceFile(const std::string& path, std::string_view bytes) override
-    {
-        return !writesFail && m_disk.replaceFile(path, bytes);
-    }
-    bool DeleteFile(const std::string& path) override { return m_disk.DeleteFile(path); }
-
-    bool writesFail = false;
-
-private:
-    automation::FileSystem& m_disk;
-};
-
 class RegisteredListsTest : public ::testing::Test
 {
 protected:
@@ -62,11 +29,7 @@ protected:
         automation::sim::SimSetup setup;
         setup.folders = {{"MyDocuments", (m_dir / "docs").string()}};
         m_desktop = std::make_unique<SimDesktop>(setup);
-        const automation::Platform base = m_desktop->platform();
-        m_files = std::make_unique<FlakyFileSystem>(base.files);
-        m_platform = std::make_unique<automation::Platform>(
-            automation::Platform{base.objects, base.windows, base.launcher, base.dialogs,
-                                 base.messages, base.help, base.clock, *m_files});
+        m_platform = std::make_unique<automation::Platform>(m_desktop->platform());
         m_module = std::make_unique<Module1>(*m_platform, ProgramFiles{m_dir.string()});
         m_module->MyDocPath = (m_dir / "docs").string();
         m_module->SiteLast = 0;
@@ -82,7 +45,7 @@ protected:
 
     std::vector<ListEntry> fileEntries(const std::string& name)
     {
-        return readListFile(*m_files, (m_dir / name).string(), 1000)
+        return readListFile(m_desktop->files(), (m_dir / name).string(), 1000)
             .value_or(std::vector<ListEntry>{});
     }
 
@@ -106,7 +69,6 @@ protected:
 
     fs::path m_dir;
     std::unique_ptr<SimDesktop> m_desktop;
-    std::unique_ptr<FlakyFileSystem> m_files;
     std::unique_ptr<automation::Platform> m_platform;
     std::unique_ptr<Module1> m_module;
 };
@@ -135,7 +97,7 @@ TEST_F(RegisteredListsTest, AChangeThatCannotBeSavedIsUndone)
     addApp(*m_module, {"B", "/p/B"});
     const auto savedSites = sites();
     const auto savedApps = apps();
-    m_files->writesFail = true;
+    m_desktop->files().setWritesFail(true);
 
     EXPECT_FALSE(addSite(*m_module, {"C", "http://c/"}));
     EXPECT_FALSE(changeSite(*m_module, 1, {"X", "http://x/"}));

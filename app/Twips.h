@@ -3,12 +3,15 @@
 #include "automation/WindowManager.h"
 
 #include <QRect>
+#include <QString>
 #include <QWidget>
 #include <algorithm>
+#include <cmath>
 
 namespace tabulon {
 
-// Converts the design's twips to this screen's pixels for the dialog windows.
+// Converts the design's twips to this screen's pixels for the program's windows,
+// rounding to the nearest pixel.
 class Twips
 {
 public:
@@ -17,8 +20,8 @@ public:
           m_y(std::max(1, screen.twipsPerPixelY))
     {}
 
-    int x(int twips) const { return twips / m_x; }
-    int y(int twips) const { return twips / m_y; }
+    int x(int twips) const { return pixels(twips, m_x); }
+    int y(int twips) const { return pixels(twips, m_y); }
     QRect rect(int left, int top, int width, int height) const
     {
         return QRect(x(left), y(top), x(width), y(height));
@@ -40,9 +43,26 @@ public:
     }
 
 private:
+    static int pixels(int twips, int perPixel)
+    {
+        return static_cast<int>(std::lround(static_cast<double>(twips) / perPixel));
+    }
+
     automation::ScreenMetrics m_screen;
     int m_x;
     int m_y;
 };
+
+// Makes one of a window's controls with its design name, its text and its place in
+// twips.
+template <typename Control>
+Control* makeControl(QWidget& parent, const Twips& twips, const char* name, const QString& text,
+                     int left, int top, int width, int height)
+{
+    auto* control = new Control(text, &parent);
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(twips.rect(left, top, width, height));
+    return control;
+}
 
 } // namespace tabulon
