@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <sstream>
+#include <unistd.h>
 
 namespace tabulon {
 namespace {
@@ -94,7 +95,9 @@ class XdgFolders : public testing::Test
 protected:
     XdgFolders()
     {
-        home = std::filesystem::temp_directory_path() / "tabulon-xdg-test";
+        // Each test runs in a process of its own, maybe beside another: a folder each.
+        home = std::filesystem::temp_directory_path() /
+               ("tabulon-xdg-test-" + std::to_string(::getpid()));
         std::filesystem::remove_all(home);
         std::filesystem::create_directories(home / "config");
         env.set("HOME", home.string());

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace tabulon {
 namespace {
@@ -14,7 +15,8 @@ class TopMostSuspension : public testing::Test
 protected:
     TopMostSuspension()
     {
-        folder = std::filesystem::temp_directory_path() / "tabulon-topmost-test";
+        folder = std::filesystem::temp_directory_path() /
+                 ("tabulon-topmost-test-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
         program =
             std::make_unique<Program>(platform, ProgramFiles{folder.string(), "tabulon"}, [] {});

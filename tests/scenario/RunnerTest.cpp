@@ -4,6 +4,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <unistd.h>
 
 namespace tabulon::scenario {
 namespace {
@@ -89,7 +90,8 @@ TEST(Runner, AfterTheEndOnlyStepsThatNeedNoProgramWork)
 
 TEST(Runner, AGivenWorkFolderKeepsTheProgramsFiles)
 {
-    const auto folder = std::filesystem::temp_directory_path() / "tabulon-runner-workdir";
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("tabulon-runner-workdir-" + std::to_string(::getpid()));
     std::filesystem::remove_all(folder);
     const Outcome outcome =
         run({{"setup",
@@ -105,7 +107,8 @@ TEST(Runner, AGivenWorkFolderKeepsTheProgramsFiles)
 
 TEST(Runner, AFileThatIsNotJsonIsUnusable)
 {
-    const auto file = std::filesystem::temp_directory_path() / "tabulon-not-json.json";
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("tabulon-not-json-" + std::to_string(::getpid()) + ".json");
     std::ofstream(file) << "{\"steps\": [";
     std::ostringstream out;
     std::ostringstream err;
