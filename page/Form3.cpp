@@ -1,5 +1,6 @@
 #include "page/Form3.h"
 
+#include "app/CheckValue.h"
 #include "app/Form1.h"
 #include "app/Twips.h"
 #include "page/ColorSettings.h"
@@ -154,15 +155,7 @@ void Form3::Form_Load()
 
 int Form3::check() const
 {
-    switch (Check1->checkState()) {
-    case Qt::Checked:
-        return 1;
-    case Qt::PartiallyChecked:
-        return 2;
-    case Qt::Unchecked:
-        break;
-    }
-    return 0;
+    return checkValue(Check1->checkState());
 }
 
 void Form3::paintPreview(QWidget* picture, const std::array<QLabel*, 4>& labels, int column)

@@ -1,5 +1,6 @@
 #include "scenario/FormDump.h"
 
+#include "app/CheckValue.h"
 #include "app/Module1.h"
 #include "app/Program.h"
 #include "page/Form2.h"
@@ -42,20 +43,6 @@ int selectedRow(const QTreeWidget& tree)
 {
     const auto items = tree.selectedItems();
     return items.isEmpty() ? 0 : tree.indexOfTopLevelItem(items.first()) + 1;
-}
-
-// A check box's value as the program counts it: 0 off, 1 on, 2 grey.
-int checkValue(Qt::CheckState state)
-{
-    switch (state) {
-    case Qt::Checked:
-        return 1;
-    case Qt::PartiallyChecked:
-        return 2;
-    case Qt::Unchecked:
-        break;
-    }
-    return 0;
 }
 
 json colorColumn(const ColorTable& colors, int column)
