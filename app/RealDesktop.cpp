@@ -19,10 +19,10 @@ using namespace automation;
 
 RealDesktop::RealDesktop(std::unique_ptr<x11::X11Desktop> desktop,
                          chromium::ChromiumSettings settings)
-    : m_desktop(std::move(desktop)),
+    : m_files(std::make_unique<LocalFileSystem>()), m_desktop(std::move(desktop)),
       m_client(std::make_shared<chromium::ChromiumClient>(std::move(settings))),
       m_browserWindows(std::make_unique<chromium::ChromiumWindows>(
-          m_client, chromium::defaultFavoritesFolder())),
+          m_client, chromium::defaultFavoritesFolder(), *m_files)),
       m_arranger(std::make_unique<X11Arranger>(*m_desktop)),
       m_objects(std::make_unique<chromium::ChromiumObjectFactory>(
           m_client, m_arranger.get(),
@@ -31,8 +31,7 @@ RealDesktop::RealDesktop(std::unique_ptr<x11::X11Desktop> desktop,
           })),
       m_windows(std::make_unique<RealWindowManager>(*m_desktop, *m_browserWindows)),
       m_clock(std::make_unique<QtClock>()), m_dialogs(std::make_unique<QtDialogs>()),
-      m_launcher(std::make_unique<LocalLauncher>()), m_files(std::make_unique<LocalFileSystem>()),
-      m_help(std::make_unique<LocalHelpViewer>())
+      m_launcher(std::make_unique<LocalLauncher>()), m_help(std::make_unique<LocalHelpViewer>())
 {}
 
 RealDesktop::~RealDesktop() = default;

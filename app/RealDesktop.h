@@ -44,6 +44,7 @@ public:
     automation::x11::X11Desktop& desktop() { return *m_desktop; }
 
 private:
+    std::unique_ptr<automation::LocalFileSystem> m_files;
     std::unique_ptr<automation::x11::X11Desktop> m_desktop;
     std::shared_ptr<automation::chromium::ChromiumClient> m_client;
     std::unique_ptr<automation::chromium::ChromiumWindows> m_browserWindows;
@@ -53,7 +54,6 @@ private:
     std::unique_ptr<automation::QtClock> m_clock;
     std::unique_ptr<automation::QtDialogs> m_dialogs;
     std::unique_ptr<automation::LocalLauncher> m_launcher;
-    std::unique_ptr<automation::LocalFileSystem> m_files;
     std::unique_ptr<automation::LocalHelpViewer> m_help;
 };
 

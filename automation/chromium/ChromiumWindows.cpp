@@ -7,16 +7,11 @@
 #include "automation/chromium/FavoriteShortcut.h"
 #include "automation/chromium/WindowHandle.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace automation::chromium {
 
 ChromiumWindows::ChromiumWindows(std::shared_ptr<ChromiumClient> client,
-                                 std::string favoritesFolder)
-    : m_client(std::move(client)), m_favoritesFolder(std::move(favoritesFolder))
+                                 std::string favoritesFolder, FileSystem& files)
+    : m_client(std::move(client)), m_favoritesFolder(std::move(favoritesFolder)), m_files(files)
 {}
 
 bool ChromiumWindows::owns(Hwnd hwnd)
@@ -85,35 +80,10 @@ bool ChromiumWindows::sendKeys(const std::string& keys)
     const std::string text = favoriteShortcutText(m_client->url(tab), frames);
     if (!makeFolders(m_favoritesFolder))
         throw Error("SendKeys", "cannot make the Favourites folder " + m_favoritesFolder);
-    if (!replaceFileAtomically(m_favoritesFolder + "/" + *name + ".url", tabulon::toCp932(text)))
+    // Replaced whole, so the Favourites clean-up never meets a half-written shortcut.
+    if (!m_files.replaceFile(m_favoritesFolder + "/" + *name + ".url", tabulon::toCp932(text)))
         throw Error("SendKeys", "cannot write the favourite " + *name);
     return true;
-}
-
-bool replaceFileAtomically(const std::string& path, const std::string& bytes)
-{
-    const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-    // Hidden and not ending in .url: nobody reading the folder meets it half-written.
-    std::string temporary = folder + "/.tabulon-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return false;
-    std::size_t done = 0;
-    bool ok = true;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n > 0)
-            done += static_cast<std::size_t>(n);
-        else if (!(n < 0 && errno == EINTR))
-            ok = false;
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok)
-        ::unlink(temporary.c_str());
-    return ok;
 }
 
 } // namespace automation::chromium

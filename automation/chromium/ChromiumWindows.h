@@ -1,5 +1,6 @@
 #pragma once
 
+#include "automation/FileSystem.h"
 #include "automation/Types.h"
 
 #include <cstdint>
@@ -18,7 +19,9 @@ class ChromiumClient;
 class ChromiumWindows
 {
 public:
-    ChromiumWindows(std::shared_ptr<ChromiumClient> client, std::string favoritesFolder);
+    // The favourite files are written through files.
+    ChromiumWindows(std::shared_ptr<ChromiumClient> client, std::string favoritesFolder,
+                    FileSystem& files);
 
     // Whether the handle is one of a browser window (whether or not it still exists).
     static bool owns(Hwnd hwnd);
@@ -39,13 +42,10 @@ public:
 private:
     std::shared_ptr<ChromiumClient> m_client;
     std::string m_favoritesFolder;
+    FileSystem& m_files;
     // The state a window had before the program minimised it.
     std::map<std::int64_t, std::string> m_beforeMinimize;
     std::optional<std::string> m_activeTab;
 };
-
-// Replaces the file whole through a temporary file beside it; false when it could not
-// be written.
-bool replaceFileAtomically(const std::string& path, const std::string& bytes);
 
 } // namespace automation::chromium

@@ -8,6 +8,7 @@
 #include "automation/chromium/ChromiumObjectFactory.h"
 #include "automation/chromium/ChromiumWindows.h"
 #include "automation/chromium/PipeTransport.h"
+#include "automation/local/LocalFileSystem.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -207,7 +208,8 @@ TEST_F(ClientOverFakeBrowser, OneRebuildReadsEachWindowAndPageOnce)
 {
     show({page("A", "http://a/"), page("B", "http://b/")});
     client->pageTargets();
-    ChromiumWindows windows(client, "/nonexistent");
+    automation::LocalFileSystem files;
+    ChromiumWindows windows(client, "/nonexistent", files);
     for (const char* id : {"A", "B"}) {
         const auto browser = tab(id);
         EXPECT_FALSE(browser->busy());
@@ -243,7 +245,8 @@ TEST_F(ClientOverFakeBrowser, RestoreBringsBackTheStateBeforeMinimising)
         std::lock_guard lock(model.mutex);
         model.windows["100"]["windowState"] = "maximized";
     }
-    ChromiumWindows windows(client, "/nonexistent");
+    automation::LocalFileSystem files;
+    ChromiumWindows windows(client, "/nonexistent", files);
     const automation::Hwnd hwnd = tab("A")->hWnd();
     EXPECT_TRUE(windows.isZoomed(hwnd));
     windows.minimize(hwnd);
@@ -281,7 +284,8 @@ TEST_F(ClientOverFakeBrowser, PropertiesDoWhatTheWindowAllowsAndReadBackAsWritte
 TEST_F(ClientOverFakeBrowser, ActivationFindsATabByTitle)
 {
     show({page("A", "http://a/", "Alpha"), page("B", "http://b/", "Beta")});
-    ChromiumWindows windows(client, "/nonexistent");
+    automation::LocalFileSystem files;
+    ChromiumWindows windows(client, "/nonexistent", files);
     EXPECT_TRUE(windows.activateByTitle("Beta"));
     EXPECT_EQ(fake->requests("Target.activateTarget").back()["params"]["targetId"], "B");
     EXPECT_FALSE(windows.activateByTitle("Gamma"));

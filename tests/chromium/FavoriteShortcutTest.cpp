@@ -44,26 +44,6 @@ TEST(FavoriteText, ABaseUrlLineForThePageAndEachFrameThenTheAddress)
     EXPECT_EQ(odd.find("\nURL=evil"), std::string::npos);
 }
 
-TEST(FavoriteFile, ReplacedWholeAndInCp932)
-{
-    const auto folder =
-        std::filesystem::temp_directory_path() / ("tabulon-fav-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    const std::string path = (folder / "D1.url").string();
-    ASSERT_TRUE(replaceFileAtomically(path, "old"));
-    ASSERT_TRUE(replaceFileAtomically(path, tabulon::toCp932("URL=http://h/日本\r\n")));
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    EXPECT_EQ(bytes.str(), "URL=http://h/\x93\xfa\x96{\r\n");
-    // Nothing else was left in the folder.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
-                            std::filesystem::directory_iterator()),
-              1);
-    EXPECT_FALSE(replaceFileAtomically((folder / "missing" / "D2.url").string(), "x"));
-    std::filesystem::remove_all(folder);
-}
-
 TEST(BrowserValues, AddressesHandlesAndColours)
 {
     EXPECT_EQ(ChromiumBrowser::navigableAddress("http://a/b"), "http://a/b");

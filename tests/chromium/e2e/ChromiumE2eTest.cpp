@@ -8,6 +8,7 @@
 #include "automation/chromium/ChromiumObjectFactory.h"
 #include "automation/chromium/ChromiumWindows.h"
 #include "automation/chromium/WindowHandle.h"
+#include "automation/local/LocalFileSystem.h"
 
 #include <algorithm>
 #include <chrono>
@@ -25,6 +26,7 @@ using automation::BrowserProperty;
 using automation::DocumentCollection;
 using automation::DocumentColor;
 using automation::Error;
+using automation::LocalFileSystem;
 using namespace automation::chromium;
 using namespace std::chrono_literals;
 
@@ -70,13 +72,14 @@ std::string readFile(const std::string& path)
 // One browser the program starts, with the objects the program sees.
 struct Browser
 {
+    LocalFileSystem files;
     std::shared_ptr<ChromiumClient> client;
     ChromiumObjectFactory factory;
     ChromiumWindows windows;
 
     explicit Browser(ChromiumSettings settings = defaults())
         : client(std::make_shared<ChromiumClient>(std::move(settings))),
-          factory(client, nullptr, nullptr), windows(client, defaultFavoritesFolder())
+          factory(client, nullptr, nullptr), windows(client, defaultFavoritesFolder(), files)
     {}
 
     static ChromiumSettings defaults()

@@ -5,6 +5,7 @@
 #include "automation/chromium/ChromiumObjectFactory.h"
 #include "automation/chromium/ChromiumWindows.h"
 #include "automation/chromium/PageScripts.h"
+#include "automation/local/LocalFileSystem.h"
 #include "automation/sim/SimDesktop.h"
 #include "winlist/ListRebuild.h"
 #include "winlist/WebWindowList.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+using automation::LocalFileSystem;
 using namespace automation::chromium;
 using namespace std::chrono_literals;
 
@@ -64,7 +66,8 @@ TEST(PollBenchmark, ARebuildOfTwentyTabsStaysNearTheLeastCost)
     settings.launch.extraArgs = {"--keep-alive-for-test"};
     auto client = std::make_shared<ChromiumClient>(settings);
     ChromiumObjectFactory factory(client, nullptr, nullptr);
-    ChromiumWindows chromiumWindows(client, defaultFavoritesFolder());
+    LocalFileSystem files;
+    ChromiumWindows chromiumWindows(client, defaultFavoritesFolder(), files);
     BrowserWindowManager windows(chromiumWindows);
 
     automation::sim::SimDesktop sim{automation::sim::SimSetup{}};
