@@ -1,15 +1,16 @@
 #include "app/DemoDesktop.h"
 
+#include "automation/chromium/ChromiumSettings.h"
 #include "automation/local/LocalFileSystem.h"
 #include "automation/local/LocalHelpViewer.h"
 #include "automation/local/LocalLauncher.h"
 #include "automation/local/QtClock.h"
 #include "automation/local/QtDialogs.h"
+#include "automation/real/XdgScriptingShell.h"
 #include "automation/sim/SimDesktop.h"
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <QStandardPaths>
 
 namespace tabulon {
 
@@ -31,11 +32,6 @@ SimWindow browser(const char* id, const char* title, const char* url, automation
     window.state = state;
     window.document = std::make_shared<SimDocumentData>();
     return window;
-}
-
-std::string folderPath(QStandardPaths::StandardLocation location)
-{
-    return QStandardPaths::writableLocation(location).toStdString();
 }
 
 class DemoBackend : public Backend
@@ -86,10 +82,10 @@ private:
             setup.screen = {static_cast<double>(screen->size().width() * tpp),
                             static_cast<double>(screen->size().height() * tpp), tpp, tpp};
         }
-        const std::string data = folderPath(QStandardPaths::AppDataLocation);
-        setup.folders = {{"Desktop", folderPath(QStandardPaths::DesktopLocation)},
-                         {"MyDocuments", folderPath(QStandardPaths::DocumentsLocation)},
-                         {"Favorites", data + "/Favorites"}};
+        // The user's own folders, found as on the real desktop.
+        automation::XdgScriptingShell folders(automation::chromium::defaultFavoritesFolder());
+        for (const char* name : {"Desktop", "MyDocuments", "Favorites"})
+            setup.folders[name] = folders.SpecialFolders(name);
         return setup;
     }
 
