@@ -82,10 +82,13 @@ private:
             setup.screen = {static_cast<double>(screen->size().width() * tpp),
                             static_cast<double>(screen->size().height() * tpp), tpp, tpp};
         }
-        // The user's own folders, found as on the real desktop.
-        automation::XdgScriptingShell folders(automation::chromium::defaultFavoritesFolder());
-        for (const char* name : {"Desktop", "MyDocuments", "Favorites"})
-            setup.folders[name] = folders.SpecialFolders(name);
+        // The user's own folders, found as on the real desktop; the Favourites folder is
+        // only named here, so a demonstration makes nothing in the user's home.
+        const std::string favorites = automation::chromium::defaultFavoritesFolder();
+        automation::XdgScriptingShell folders(favorites);
+        setup.folders = {{"Desktop", folders.SpecialFolders("Desktop")},
+                         {"MyDocuments", folders.SpecialFolders("MyDocuments")},
+                         {"Favorites", favorites}};
         return setup;
     }
 

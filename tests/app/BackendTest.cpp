@@ -57,10 +57,35 @@ long lines(const std::string& text)
     return std::count(text.begin(), text.end(), '\n');
 }
 
-// These tests run on Qt's offscreen platform: there are no X11 windows to manage.
-TEST(LoadBackend, TheSimulatedDesktopWhenAskedForSaysNothing)
+// A home of its own for each test: nothing lands in the user's.
+class TemporaryHome : public testing::Test
 {
+protected:
+    TemporaryHome()
+    {
+        // Each test runs in a process of its own, maybe beside another: a folder each.
+        home = std::filesystem::temp_directory_path() /
+               ("tabulon-home-test-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(home);
+        std::filesystem::create_directories(home / "config");
+        env.set("HOME", home.string());
+        env.set("XDG_CONFIG_HOME", (home / "config").string());
+        env.set("XDG_DATA_HOME", (home / "data").string());
+        env.set("XDG_CACHE_HOME", (home / "cache").string());
+    }
+    ~TemporaryHome() override { std::filesystem::remove_all(home); }
+
     Environment env;
+    std::filesystem::path home;
+};
+
+class LoadBackend : public TemporaryHome
+{
+};
+
+// These tests run on Qt's offscreen platform: there are no X11 windows to manage.
+TEST_F(LoadBackend, TheSimulatedDesktopWhenAskedForSaysNothing)
+{
     env.set("TABULON_BACKEND", "sim");
     std::ostringstream log;
     const auto backend = loadBackend(log);
@@ -69,11 +94,12 @@ TEST(LoadBackend, TheSimulatedDesktopWhenAskedForSaysNothing)
     EXPECT_EQ(log.str(), "");
     // A backend that can be driven: its shell lists the demonstration windows.
     EXPECT_FALSE(backend->platform().objects.createShell()->windows()->items().empty());
+    // A demonstration makes nothing in the user's home.
+    EXPECT_FALSE(std::filesystem::exists(home / "data"));
 }
 
-TEST(LoadBackend, WithoutX11WindowsTheProgramStillRunsAndSaysWhyInOneLine)
+TEST_F(LoadBackend, WithoutX11WindowsTheProgramStillRunsAndSaysWhyInOneLine)
 {
-    Environment env;
     env.unset("TABULON_BACKEND");
     std::ostringstream log;
     const auto backend = loadBackend(log);
@@ -90,23 +116,8 @@ TEST(LoadBackend, WithoutX11WindowsTheProgramStillRunsAndSaysWhyInOneLine)
     EXPECT_NE(unknown.str().find("TABULON_BACKEND=ie"), std::string::npos) << unknown.str();
 }
 
-class XdgFolders : public testing::Test
+class XdgFolders : public TemporaryHome
 {
-protected:
-    XdgFolders()
-    {
-        // Each test runs in a process of its own, maybe beside another: a folder each.
-        home = std::filesystem::temp_directory_path() /
-               ("tabulon-xdg-test-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(home);
-        std::filesystem::create_directories(home / "config");
-        env.set("HOME", home.string());
-        env.set("XDG_CONFIG_HOME", (home / "config").string());
-    }
-    ~XdgFolders() override { std::filesystem::remove_all(home); }
-
-    Environment env;
-    std::filesystem::path home;
 };
 
 TEST_F(XdgFolders, DesktopAndDocumentsFollowTheUserDirsSettings)
