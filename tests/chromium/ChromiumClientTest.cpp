@@ -7,6 +7,7 @@
 #include "automation/chromium/ChromiumBrowser.h"
 #include "automation/chromium/ChromiumObjectFactory.h"
 #include "automation/chromium/ChromiumWindows.h"
+#include "automation/chromium/PageScripts.h"
 #include "automation/chromium/PipeTransport.h"
 #include "automation/local/LocalFileSystem.h"
 
@@ -31,9 +32,34 @@ struct Model
     std::set<std::string> hung;          // sessions whose page never answers
     bool terminateFrees = true;
     std::vector<json> waiting; // evaluations held by a hung page
-    int globalObjects = 0;
-    std::set<std::string> staleObjects;
+    // The program's script worlds made so far, and those of documents since replaced.
+    int worlds = 0;
+    std::set<std::int64_t> staleWorlds;
+    // What a call of a page script (a PageScripts constant) answers, whole: by default
+    // its arguments, less the world's mark, as text.
+    std::map<std::string, json> scripted;
+    // What a method answers, whole, in place of the model's answer.
+    std::map<std::string, json> answers;
+    // The browser answers nothing at all while stopped.
+    bool stopped = false;
+    std::vector<json> unanswered;
 };
+
+// The page script a call runs: the PageScripts constant its declaration wraps.
+std::string scriptOf(const json& request)
+{
+    const std::string declaration = request["params"].value("functionDeclaration", "");
+    for (const char* script :
+         {scripts::kMarkWorld, scripts::kSnapshot, scripts::kFrameOwners, scripts::kTitle,
+          scripts::kReferrer, scripts::kCookie, scripts::kLastModified, scripts::kHistoryLength,
+          scripts::kLocation, scripts::kBodyBackground, scripts::kBodyFontSize,
+          scripts::kPutBodyBackground, scripts::kPutBodyFontSize, scripts::kPutColor,
+          scripts::kCollectionLength, scripts::kItems}) {
+        if (declaration.find(script) != std::string::npos)
+            return script;
+    }
+    return {};
+}
 
 json page(const std::string& id, const std::string& url, const std::string& title = "T")
 {
@@ -79,6 +105,12 @@ struct ClientOverFakeBrowser : ::testing::Test
         const std::string method = r["method"];
         const json params = r.value("params", json::object());
         const std::string session = r.value("sessionId", "");
+        if (model.stopped) {
+            model.unanswered.push_back(r);
+            return std::nullopt;
+        }
+        if (const auto it = model.answers.find(method); it != model.answers.end())
+            return it->second;
         if (method == "Target.getTargets")
             return json{{"targetInfos", model.targets}};
         if (method == "Target.attachToTarget")
@@ -113,26 +145,31 @@ struct ClientOverFakeBrowser : ::testing::Test
             model.waiting.push_back(r);
             return std::nullopt;
         }
-        if (method == "Runtime.evaluate") {
-            const std::string expression = params["expression"];
-            if (expression == "globalThis")
+        if (method == "Page.createIsolatedWorld")
+            return json{{"executionContextId", ++model.worlds}};
+        if (method == "Runtime.evaluate")
+            return json{{"result", {{"value", params["expression"]}}}};
+        if (method == "Runtime.callFunctionOn") {
+            if (model.staleWorlds.count(params.value("executionContextId", 0)))
                 return json{
-                    {"result", {{"objectId", "G" + std::to_string(++model.globalObjects)}}}};
-            if (expression.find("readyState") != std::string::npos)
+                    {"error",
+                     {{"code", -32000}, {"message", "Cannot find context with specified id"}}}};
+            const std::string script = scriptOf(r);
+            if (const auto it = model.scripted.find(script); it != model.scripted.end())
+                return it->second;
+            if (script == scripts::kSnapshot)
                 return json{{"result",
                              {{"value",
                                {{"ready", "complete"},
                                 {"frames", 2},
                                 {"visible", true},
                                 {"title", "Doc"}}}}}};
-            return json{{"result", {{"value", expression}}}};
-        }
-        if (method == "Runtime.callFunctionOn") {
-            if (model.staleObjects.count(params["objectId"]))
-                return json{
-                    {"error",
-                     {{"code", -32000}, {"message", "Could not find object with given id"}}}};
-            return json{{"result", {{"value", params["arguments"].dump()}}}};
+            if (script == scripts::kTitle)
+                return json{{"result", {{"value", "Doc"}}}};
+            json arguments = params["arguments"];
+            if (script != scripts::kMarkWorld && !arguments.empty())
+                arguments.erase(arguments.begin());
+            return json{{"result", {{"value", arguments.dump()}}}};
         }
         if (method == "Target.closeTarget")
             return json{{"success", true}};
@@ -165,6 +202,17 @@ struct ClientOverFakeBrowser : ::testing::Test
     std::shared_ptr<automation::Browser> tab(const std::string& id)
     {
         return std::make_shared<ChromiumBrowser>(client, id);
+    }
+
+    // The calls that ran this page script.
+    std::vector<json> scriptCalls(const char* script)
+    {
+        std::vector<json> calls;
+        for (const json& call : fake->requests("Runtime.callFunctionOn")) {
+            if (scriptOf(call) == script)
+                calls.push_back(call);
+        }
+        return calls;
     }
 };
 
@@ -223,7 +271,7 @@ TEST_F(ClientOverFakeBrowser, OneRebuildReadsEachWindowAndPageOnce)
         EXPECT_EQ(browser->Document()->FramesLength(), 2);
     }
     EXPECT_EQ(fake->requests("Browser.getWindowForTarget").size(), 2u);
-    EXPECT_EQ(fake->requests("Runtime.evaluate").size(), 2u);
+    EXPECT_EQ(scriptCalls(scripts::kSnapshot).size(), 2u);
     EXPECT_EQ(fake->requests("Browser.getWindowBounds").size(), 0u);
 
     // A change made by the program is seen at once: nothing stale is reused.
@@ -332,7 +380,7 @@ TEST_F(ClientOverFakeBrowser, AHungPageIsFreedAndCostsOneWait)
     ASSERT_EQ(fake->requests("Runtime.terminateExecution").size(), 1u);
     EXPECT_EQ(fake->requests("Runtime.terminateExecution")[0]["sessionId"], sessionOf("A"));
     // The late answer came in; the page answers again.
-    EXPECT_EQ(tab("A")->Document()->Title(), "document.title");
+    EXPECT_EQ(tab("A")->Document()->Title(), "Doc");
     EXPECT_FALSE(tab("B")->busy());
 }
 
@@ -363,23 +411,28 @@ TEST_F(ClientOverFakeBrowser, ValuesReachThePageAsArgumentsOnly)
     const std::string hostile = "1em'); document.title = ('x";
     document->putBodyFontSize(hostile);
     document->putColor(automation::DocumentColor::vlinkcolor, 0x9400D3);
-    const auto calls = fake->requests("Runtime.callFunctionOn");
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[0]["params"]["arguments"], json::array({{{"value", hostile}}}));
-    EXPECT_EQ(calls[0]["params"]["functionDeclaration"].get<std::string>().find(hostile),
+    const auto fontSize = scriptCalls(scripts::kPutBodyFontSize);
+    const auto color = scriptCalls(scripts::kPutColor);
+    ASSERT_EQ(fontSize.size(), 1u);
+    ASSERT_EQ(color.size(), 1u);
+    // The world's mark first, then the values.
+    const json mark = scriptCalls(scripts::kMarkWorld).at(0)["params"]["arguments"][0];
+    EXPECT_EQ(fontSize[0]["params"]["arguments"], json::array({mark, {{"value", hostile}}}));
+    EXPECT_EQ(fontSize[0]["params"]["functionDeclaration"].get<std::string>().find(hostile),
               std::string::npos);
-    EXPECT_EQ(calls[1]["params"]["arguments"],
-              json::array({{{"value", "vlinkColor"}}, {{"value", "#9400d3"}}}));
-    // One global object served both calls.
-    EXPECT_EQ(model.globalObjects, 1);
+    EXPECT_EQ(color[0]["params"]["arguments"],
+              json::array({mark, {{"value", "vlinkColor"}}, {{"value", "#9400d3"}}}));
+    // One world served both calls.
+    EXPECT_EQ(model.worlds, 1);
 
-    // After the page was replaced its old global object is gone: taken anew, once.
+    // After the page was replaced its world is gone: made anew, once.
     {
         std::lock_guard lock(model.mutex);
-        model.staleObjects.insert("G1");
+        model.staleWorlds.insert(1);
+        model.scripted[scripts::kItems] = {{"result", {{"value", {"http://a/0", "http://a/1"}}}}};
     }
-    EXPECT_EQ(document->linkHref(3), "[{\"value\":3}]");
-    EXPECT_EQ(model.globalObjects, 2);
+    EXPECT_EQ(document->linkHref(0), "http://a/0");
+    EXPECT_EQ(model.worlds, 2);
 }
 
 TEST_F(ClientOverFakeBrowser, ALostBrowserEmptiesTheListAndFailsEveryObject)
