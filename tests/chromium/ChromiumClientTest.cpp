@@ -3,7 +3,9 @@
 #include "FakeBrowser.h"
 #include "automation/Error.h"
 #include "automation/HtmlDocument.h"
+#include "automation/Limits.h"
 #include "automation/PageWindow.h"
+#include "automation/chromium/Checked.h"
 #include "automation/chromium/ChromiumBrowser.h"
 #include "automation/chromium/ChromiumObjectFactory.h"
 #include "automation/chromium/ChromiumWindows.h"
@@ -11,10 +13,14 @@
 #include "automation/chromium/PipeTransport.h"
 #include "automation/local/LocalFileSystem.h"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <mutex>
 #include <set>
+#include <sstream>
+#include <unistd.h>
 
 using automation::Error;
 using namespace automation::chromium;
@@ -219,6 +225,20 @@ struct ClientOverFakeBrowser : ::testing::Test
 double secondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+template <typename Condition> bool waitUntil(Condition condition)
+{
+    const auto until = std::chrono::steady_clock::now() + 3s;
+    while (std::chrono::steady_clock::now() < until) {
+        try {
+            if (condition())
+                return true;
+        } catch (const Error&) {
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return false;
 }
 
 } // namespace
@@ -452,4 +472,303 @@ TEST_F(ClientOverFakeBrowser, ALostBrowserEmptiesTheListAndFailsEveryObject)
     ChromiumObjectFactory factory(client, nullptr, nullptr);
     EXPECT_TRUE(factory.createShell()->windows()->items().empty());
     EXPECT_THROW(factory.createShell()->TileVertically(), Error);
+}
+
+namespace {
+
+// Runs a step that may fail, but only as an automation failure does.
+template <typename Step> void failsCleanly(Step&& step, const std::string& what)
+{
+    try {
+        step();
+    } catch (const Error&) {
+    } catch (const std::exception& other) {
+        ADD_FAILURE() << what << ": " << other.what();
+    }
+}
+
+json valueResult(const json& value)
+{
+    return {{"result", {{"type", "object"}, {"value", value}}}};
+}
+
+} // namespace
+
+TEST_F(ClientOverFakeBrowser, WhateverAPageAnswersTheListGetsAValueOrAFailure)
+{
+    show({page("A", "http://a/", "Browser title")});
+    client->pageTargets();
+    const json normal = {{"ready", "complete"}, {"frames", 2}, {"visible", true}, {"title", "Doc"}};
+    std::vector<json> answers;
+    for (const auto& [key, odd] :
+         std::vector<std::pair<std::string, json>>{{"title", 42},
+                                                   {"title", {{"toString", "x"}}},
+                                                   {"title", nullptr},
+                                                   {"frames", 1e300},
+                                                   {"frames", -1},
+                                                   {"frames", 2.5},
+                                                   {"frames", "2"},
+                                                   {"frames", 1001},
+                                                   {"ready", 5},
+                                                   {"visible", "yes"}}) {
+        json value = normal;
+        value[key] = odd;
+        answers.push_back(valueResult(value));
+    }
+    for (const json& shape :
+         {json::object(), json{{"result", "x"}}, json{{"result", {{"value", {1, 2}}}}},
+          json{{"result", {{"type", "number"}, {"unserializableValue", "NaN"}}}},
+          json{{"exceptionDetails", 5}}, json{{"exceptionDetails", {{"exception", 7}}}},
+          json{{"exceptionDetails", {{"text", {1}}}, {"result", 1}}}, json{{"error", "x"}},
+          json{{"error", {{"message", 5}}}}})
+        answers.push_back(shape);
+
+    for (const json& answer : answers) {
+        {
+            std::lock_guard lock(model.mutex);
+            model.scripted[scripts::kSnapshot] = answer;
+            model.scripted[scripts::kTitle] = answer;
+        }
+        client->invalidate();
+        const auto a = tab("A");
+        const std::string what = answer.dump();
+        failsCleanly([&] { a->busy(); }, what);
+        failsCleanly([&] { a->Document()->FramesLength(); }, what);
+        failsCleanly([&] { a->Document()->Title(); }, what);
+        // The name falls back to what the browser knows.
+        std::string name;
+        EXPECT_NO_THROW(name = a->LocationName()) << what;
+        EXPECT_FALSE(name.empty()) << what;
+    }
+
+    // A title of the wrong kind gives the browser's; a count out of range is no count.
+    {
+        std::lock_guard lock(model.mutex);
+        json value = normal;
+        value["title"] = 42;
+        value["frames"] = 1e300;
+        model.scripted[scripts::kSnapshot] = valueResult(value);
+    }
+    client->invalidate();
+    EXPECT_EQ(tab("A")->LocationName(), "http://a/");
+    EXPECT_FALSE(tab("A")->busy());
+    EXPECT_THROW(tab("A")->Document()->FramesLength(), Error);
+}
+
+TEST_F(ClientOverFakeBrowser, WhateverAPageAnswersTheReportGetsAValueOrAFailure)
+{
+    show({page("A", "http://a/")});
+    client->pageTargets();
+    std::string huge;
+    for (int i = 0; i < 100000; ++i)
+        huge += "日";
+    const std::vector<json> values = {1e300,   -1,           2.5,           "3",
+                                      nullptr, true,         json::array(), json::object(),
+                                      huge,    {huge, huge}, {1, "a"},      {{"x", 1}}};
+    for (const json& value : values) {
+        {
+            std::lock_guard lock(model.mutex);
+            model.scripted.clear();
+            for (const char* script :
+                 {scripts::kCollectionLength, scripts::kItems, scripts::kHistoryLength,
+                  scripts::kReferrer, scripts::kCookie, scripts::kLastModified, scripts::kLocation,
+                  scripts::kBodyBackground})
+                model.scripted[script] = valueResult(value);
+            model.answers["Page.getResourceTree"] = {
+                {"frameTree",
+                 {{"resources", {{{"url", "3"}, {"contentSize", value}}, value}},
+                  {"childFrames", value}}}};
+        }
+        client->invalidate();
+        const auto document = tab("A")->Document();
+        const std::string what = value.dump().substr(0, 40);
+        std::vector<std::string> texts;
+        failsCleanly([&] { document->collectionLength(automation::DocumentCollection::links); },
+                     what);
+        failsCleanly([&] { texts.push_back(document->imageHref(0)); }, what);
+        failsCleanly([&] { texts.push_back(document->imageFileSize(0)); }, what);
+        failsCleanly([&] { texts.push_back(document->linkInnerHTML(1)); }, what);
+        failsCleanly([&] { texts.push_back(document->referrer()); }, what);
+        failsCleanly([&] { texts.push_back(document->bodyBackground()); }, what);
+        failsCleanly([&] { texts.push_back(document->parentwindow()->Location()); }, what);
+        failsCleanly([&] { document->parentwindow()->historyLength(); }, what);
+        // A long text comes whole characters only, and no longer than a page's text may be.
+        for (const std::string& text : texts) {
+            EXPECT_LE(text.size(), automation::limits::kMaxPageText) << what;
+            EXPECT_EQ(checked::repairJsonText(text), text) << what;
+        }
+    }
+    // A size that is no whole number of bytes is no size.
+    {
+        std::lock_guard lock(model.mutex);
+        model.scripted[scripts::kItems] = valueResult({"3"});
+    }
+    client->invalidate();
+    EXPECT_THROW(tab("A")->Document()->imageFileSize(0), Error);
+}
+
+TEST_F(ClientOverFakeBrowser, WhateverTheBrowserSaysOfItsTabsAndWindowsIsReadChecked)
+{
+    const std::string longUrl = "http://b/" + std::string(100000, 'u');
+    {
+        std::lock_guard lock(model.mutex);
+        model.targets = {json("x"),
+                         json(5),
+                         {{"targetId", 5}, {"type", "page"}, {"url", "http://x/"}},
+                         {{"targetId", std::string(100000, 'T')}, {"type", "page"}},
+                         {{"targetId", "A"}, {"type", "page"}, {"url", 7}, {"title", {1}}},
+                         {{"targetId", "B"}, {"type", "page"}, {"url", longUrl}},
+                         {{"targetId", "C"}, {"type", 1}, {"url", "http://c/"}},
+                         page("D", "http://d/\r\n[x]", "two\r\nlines")};
+        model.windows["100"] = {
+            {"left", "x"}, {"top", 1e300}, {"width", -5}, {"height", 2.5}, {"windowState", 5}};
+        model.windows["101"] = json::array();
+        model.windows["103"] = {{"left", 10}, {"top", 20}, {"width", 300}, {"height", 200}};
+    }
+    std::vector<std::string> ids;
+    EXPECT_NO_THROW(ids = client->pageTargets());
+    EXPECT_EQ(ids, (std::vector<std::string>{"A", "B", "D"}));
+    EXPECT_EQ(client->url("A"), "");
+    EXPECT_EQ(client->url("B").size(), automation::limits::kMaxAddress);
+    // One line each, as the list and its files keep them.
+    EXPECT_EQ(client->url("D"), "http://d/  [x]");
+    EXPECT_EQ(client->title("D"), "two  lines");
+
+    // Bounds that say nothing usable leave what was known (nothing yet: zeros).
+    EXPECT_EQ(tab("A")->Height(), 0);
+    EXPECT_EQ(tab("A")->Width(), 0);
+    EXPECT_EQ(tab("B")->Height(), 0);
+    EXPECT_EQ(tab("D")->Width(), 300);
+
+    // Window ids the handles cannot hold.
+    for (const json& windowId : {json("7"), json(1e300), json(-5), json(0), json(1LL << 40)}) {
+        {
+            std::lock_guard lock(model.mutex);
+            model.answers["Browser.getWindowForTarget"] = {{"windowId", windowId},
+                                                           {"bounds", json::object()}};
+        }
+        client->invalidate();
+        EXPECT_THROW(tab("D")->hWnd(), Error) << windowId.dump();
+    }
+}
+
+TEST_F(ClientOverFakeBrowser, EventsAndFrameTreesOfAnyShapeAreTakenInOrPassedOver)
+{
+    show({page("A", "http://a/")});
+    client->pageTargets();
+    for (const json& params :
+         {json("x"), json::array(), json{{"targetInfo", 5}},
+          json{{"targetInfo", {{"targetId", 5}}}},
+          json{{"targetInfo", {{"targetId", "F"}, {"type", "iframe"}, {"parentId", {1}}}},
+               {"sessionId", 7}},
+          json{{"targetId", {1}}}, json{{"sessionId", nullptr}}}) {
+        for (const char* method :
+             {"Target.targetCreated", "Target.targetInfoChanged", "Target.attachedToTarget",
+              "Target.detachedFromTarget", "Target.targetDestroyed"})
+            fake->event(method, params);
+    }
+    fake->event("Target.targetDestroyed", json::object());
+    std::this_thread::sleep_for(50ms);
+    EXPECT_NO_THROW(client->takeEvents());
+    EXPECT_EQ(client->pageTargets(), std::vector<std::string>{"A"});
+
+    // A frame tree nested deeper than any page, one with more frames than a page has,
+    // and odd owners of frames.
+    json deep = {{"frame", {{"id", "A"}}}};
+    for (int i = 0; i < 1000; ++i)
+        deep = {{"frame", {{"id", "F" + std::to_string(i)}, {"url", "http://f/"}}},
+                {"childFrames", {deep}}};
+    json wide = {{"frame", {{"id", "A"}}}, {"childFrames", json::array()}};
+    for (int i = 0; i < 5000; ++i)
+        wide["childFrames"].push_back({{"frame", {{"id", "W" + std::to_string(i)}}}});
+    for (const json& tree : {deep, wide}) {
+        {
+            std::lock_guard lock(model.mutex);
+            model.answers["Page.getFrameTree"] = {{"frameTree", tree}};
+            model.scripted[scripts::kFrameOwners] = {{"result", {{"objectId", "O"}}}};
+            model.answers["Runtime.getProperties"] = {
+                {"result",
+                 {{{"name", "0"}, {"value", {{"objectId", "E0"}}}},
+                  {{"name", "99999999999"}, {"value", {{"objectId", "E1"}}}},
+                  {{"name", "-1"}, {"value", {{"objectId", "E2"}}}},
+                  {{"name", "length"}, {"value", {{"value", 3}}}},
+                  {{"name", "1"}, {"value", 5}},
+                  {{"name", 2}, {"value", {{"objectId", "E3"}}}}}}};
+            model.answers["DOM.describeNode"] = {{"node", {{"frameId", {1}}}}};
+        }
+        client->invalidate();
+        std::vector<FrameAddress> frames;
+        EXPECT_NO_THROW(frames = client->allFrames("test", "A"));
+        EXPECT_LE(frames.size(), static_cast<std::size_t>(automation::limits::kMaxFrames));
+        EXPECT_NO_THROW(frames = client->childFrames("test", "A"));
+        EXPECT_EQ(frames.size(), 1u);
+    }
+}
+
+TEST_F(ClientOverFakeBrowser, AStoppedBrowserCostsOneWaitThenEveryCallFailsAtOnceUntilItAnswers)
+{
+    show({page("A", "http://a/"), page("B", "http://b/")});
+    ASSERT_EQ(client->pageTargets().size(), 2u);
+    {
+        std::lock_guard lock(model.mutex);
+        model.stopped = true;
+    }
+    ChromiumObjectFactory factory(client, nullptr, nullptr);
+    // The first page asked waits for its deadline, and the browser's, then no call waits.
+    EXPECT_THROW(tab("A")->busy(), Error);
+    const auto start = std::chrono::steady_clock::now();
+    for (int tick = 0; tick < 20; ++tick) {
+        failsCleanly([&] { EXPECT_TRUE(factory.createShell()->windows()->items().empty()); },
+                     "items");
+        EXPECT_THROW(tab("B")->busy(), Error);
+        EXPECT_THROW(tab("B")->hWnd(), Error);
+        EXPECT_THROW(tab("A")->Document()->Title(), Error);
+    }
+    EXPECT_LT(secondsSince(start), 0.1);
+    EXPECT_TRUE(client->connected());
+
+    // It goes on: what it was asked meanwhile is answered, and the list comes back.
+    std::vector<json> held;
+    {
+        std::lock_guard lock(model.mutex);
+        model.stopped = false;
+        held.swap(model.unanswered);
+    }
+    for (const json& request : held)
+        fake->reply(request, json::object());
+    EXPECT_TRUE(waitUntil([&] { return client->pageTargets().size() == 2; }));
+    EXPECT_FALSE(tab("B")->busy());
+}
+
+TEST_F(ClientOverFakeBrowser, TheTabWhoseTitleWasReadIsTheOneActivatedAndWritten)
+{
+    show({page("A", "http://a/", "Same"), page("B", "http://b/", "Same")});
+    client->pageTargets();
+    const std::string folder =
+        ::testing::TempDir() + "tabulon-favorites-" + std::to_string(::getpid());
+    automation::LocalFileSystem files;
+    ChromiumWindows windows(client, folder, files);
+    {
+        std::lock_guard lock(model.mutex);
+        model.scripted[scripts::kTitle] = valueResult("Same");
+    }
+    // The caption is made of B's title: B is meant, though A shows it too and comes first.
+    EXPECT_EQ(tab("B")->Document()->Title(), "Same");
+    ASSERT_TRUE(windows.activateByTitle("Same"));
+    EXPECT_EQ(fake->requests("Target.activateTarget").back()["params"]["targetId"], "B");
+    ASSERT_TRUE(windows.sendKeys("%A{ENTER}{TAB}D1{ENTER}"));
+    std::ifstream in(folder + "/D1.url", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("URL=http://b/\r\n"), std::string::npos) << text.str();
+    std::filesystem::remove_all(folder);
+
+    // Once another title is read, the first tab showing this one is taken.
+    tab("A")->Document()->Title();
+    {
+        std::lock_guard lock(model.mutex);
+        model.targets[0]["title"] = "Other";
+    }
+    ASSERT_TRUE(windows.activateByTitle("Same"));
+    EXPECT_EQ(fake->requests("Target.activateTarget").back()["params"]["targetId"], "B");
 }
