@@ -691,8 +691,11 @@ json ChromiumClient::inProgramWorld(const std::string& member, const std::string
         } catch (const DeadlineExceeded&) {
             throw;
         } catch (const Error&) {
-            // The document was replaced since its world was made: made anew, once.
-            if (attempt > 0 || !m_session || !knows(targetId))
+            // The document was replaced since its world was made: made anew, once. A
+            // page that does not answer at all has nothing to do with its world.
+            if (attempt > 0 || !m_session || !knows(targetId) ||
+                m_session->overdue(known(member, targetId).sessionId) > 0 ||
+                m_session->browserSilent())
                 throw;
         }
         known(member, targetId).world = 0;

@@ -92,9 +92,8 @@ std::string ChromiumDocument::item(const std::string& member, const char* collec
     ChromiumClient& client = use(member);
     if (index < 0)
         throw Error(member, "no such item");
-    Items& items = m_items;
-    const bool held = items.stamp && client.fresh(*items.stamp) && items.collection == collection &&
-                      items.property == property && index >= items.start &&
+    Items& items = m_items[{collection, property}];
+    const bool held = client.fresh(items.stamp) && index >= items.start &&
                       index < items.start + static_cast<int>(items.values.size());
     if (!held) {
         const json values = client.readFunction(member, m_targetId, scripts::kItems,
@@ -102,7 +101,7 @@ std::string ChromiumDocument::item(const std::string& member, const char* collec
                                                  limits::kMaxPageText, kItemCharactersPerRead});
         if (!values.is_array())
             throw Error(member, "the page gave no list");
-        items = Items{collection, property, index, {}, client.now()};
+        items = Items{index, {}, client.now()};
         for (const json& value : values) {
             if (items.values.size() >= static_cast<std::size_t>(kItemsPerRead))
                 break;

@@ -4,9 +4,10 @@
 #include "automation/chromium/ChromiumClient.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
-#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace automation::chromium {
@@ -46,15 +47,13 @@ public:
     static constexpr int kItemCharactersPerRead = 1 << 20;
 
 private:
-    // Items of a collection read in one call: the report asks for them one by one.
+    // Items of a collection read in one call: the report asks for them one by one,
+    // taking turns between two properties of each link.
     struct Items
     {
-        std::string collection;
-        std::string property;
         int start = 0;
         std::vector<std::string> values;
-        // When they were read; nothing before the first read.
-        std::optional<ChromiumClient::Stamp> stamp;
+        ChromiumClient::Stamp stamp;
     };
 
     ChromiumClient& use(const std::string& member);
@@ -65,7 +64,8 @@ private:
     std::shared_ptr<ChromiumClient> m_client;
     std::string m_targetId;
     std::uint64_t m_generation;
-    Items m_items;
+    // By collection and property.
+    std::map<std::pair<std::string, std::string>, Items> m_items;
 };
 
 } // namespace automation::chromium
