@@ -164,9 +164,12 @@ DevToolsSession::Incoming DevToolsSession::dispatch(std::string_view text, std::
         return Incoming::Answer;
     }
     if (message.contains("method")) {
-        if (m_events.size() >= kMaxEvents)
+        m_eventBytes += text.size();
+        m_events.push_back({std::move(message), text.size()});
+        while (m_events.size() > kMaxEvents || m_eventBytes > kMaxEventBytes) {
+            m_eventBytes -= m_events.front().bytes;
             m_events.pop_front();
-        m_events.push_back(std::move(message));
+        }
     }
     return Incoming::Other;
 }
@@ -229,7 +232,8 @@ json DevToolsSession::nextEvent()
 {
     if (m_events.empty())
         return nullptr;
-    json event = std::move(m_events.front());
+    json event = std::move(m_events.front().message);
+    m_eventBytes -= m_events.front().bytes;
     m_events.pop_front();
     return event;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "automation/Error.h"
+#include "automation/Limits.h"
 #include "automation/chromium/Transport.h"
 
 #include <chrono>
@@ -85,8 +86,10 @@ public:
     // does not is taken for stopped. For telling a hung page from a stopped browser.
     void checkBrowser(const std::string& member, std::chrono::milliseconds timeout);
 
-    // Events kept beyond this many are dropped, oldest first.
+    // Events kept beyond this many, or beyond this many bytes of text together, are
+    // dropped, oldest first.
     static constexpr std::size_t kMaxEvents = 10000;
+    static constexpr std::size_t kMaxEventBytes = limits::kMaxMessage;
 
 private:
     std::int64_t send(const Request& request, Deadline deadline);
@@ -109,7 +112,13 @@ private:
     std::unique_ptr<Transport> m_transport;
     std::int64_t m_nextId = 1;
     std::int64_t m_roundTrips = 0;
-    std::deque<nlohmann::json> m_events;
+    struct Event
+    {
+        nlohmann::json message;
+        std::size_t bytes = 0;
+    };
+    std::deque<Event> m_events;
+    std::size_t m_eventBytes = 0;
     std::map<std::int64_t, std::string> m_overdue; // request id -> session id
     bool m_silent = false;
     std::int64_t m_probe = 0;

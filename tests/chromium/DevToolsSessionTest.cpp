@@ -250,3 +250,40 @@ TEST_F(SessionOverPipes, APageThatFallsSilentDoesNotSilenceTheBrowser)
     peer.write(json{{"id", 2}, {"result", {{"ok", true}}}});
     EXPECT_EQ(session.call(request("Target.getTargets", 2000ms))["ok"], true);
 }
+
+TEST_F(SessionOverPipes, AFloodOfEventsKeepsOnlyTheNewestWithinBounds)
+{
+    const auto drain = [&] {
+        std::vector<json> events;
+        for (json event = session.nextEvent(); !event.is_null(); event = session.nextEvent())
+            events.push_back(std::move(event));
+        return events;
+    };
+    // Large events: as many of the newest as fit in the bytes kept.
+    const std::string big(8u << 20, 'u');
+    std::thread writer([&] {
+        for (int i = 0; i < 12; ++i)
+            peer.write(
+                json{{"method", "Target.targetInfoChanged"}, {"params", {{"n", i}, {"url", big}}}});
+        peer.write(json{{"method", "Target.targetCreated"}, {"params", {{"n", 12}}}});
+        peer.write(json{{"id", 1}, {"result", json::object()}});
+    });
+    session.call(request("Target.getTargets", 30000ms));
+    writer.join();
+    auto events = drain();
+    ASSERT_EQ(events.size(), 8u);
+    EXPECT_EQ(events.front()["params"]["n"], 5);
+    EXPECT_EQ(events.back()["params"]["n"], 12);
+
+    // Small ones: as many of the newest as are kept.
+    writer = std::thread([&] {
+        for (int i = 0; i < 10005; ++i)
+            peer.write(json{{"method", "Target.targetCreated"}, {"params", {{"n", i}}}});
+        peer.write(json{{"id", 2}, {"result", json::object()}});
+    });
+    session.call(request("Target.getTargets", 30000ms));
+    writer.join();
+    events = drain();
+    ASSERT_EQ(events.size(), DevToolsSession::kMaxEvents);
+    EXPECT_EQ(events.front()["params"]["n"], 5);
+}
