@@ -45,34 +45,6 @@ TEST(CheckedReads, NumbersAreWholeAndInRangeOrNothing)
     EXPECT_FALSE(checked::integerAt(json("n"), "n", 0, 5));
 }
 
-TEST(CheckedReads, MembersOfAnyShape)
-{
-    const json object = {{"s", "text"}, {"n", 42}, {"o", {{"k", 1}}}, {"a", {1, 2}}, {"b", true}};
-    for (const json& value : {object, json::array({object}), json(42), json("s"), json()}) {
-        const bool isObject = value.is_object();
-        EXPECT_EQ(checked::textAt(value, "s"), isObject ? "text" : "");
-        EXPECT_EQ(checked::objectAt(value, "o").size(), isObject ? 1u : 0u);
-        EXPECT_EQ(checked::arrayAt(value, "a").size(), isObject ? 2u : 0u);
-        EXPECT_EQ(checked::booleanAt(value, "b", false), isObject);
-    }
-    EXPECT_EQ(checked::textAt(object, "n"), "");
-    EXPECT_TRUE(checked::objectAt(object, "a").is_object());
-    EXPECT_TRUE(checked::arrayAt(object, "o").is_array());
-    EXPECT_TRUE(checked::booleanAt(object, "n", true));
-
-    EXPECT_EQ(checked::idAt({{"id", "9A0B"}}, "id"), "9A0B");
-    for (const json& id :
-         {json(""), json("a b"), json("a\nb"), json(std::string(300, 'x')), json(7), json("日本")})
-        EXPECT_EQ(checked::idAt({{"id", id}}, "id"), "") << id.dump();
-
-    EXPECT_EQ(checked::exceptionReason(
-                  {{"exception", {{"description", "Error: no such link"}}}, {"text", "Uncaught"}}),
-              "Error: no such link");
-    EXPECT_EQ(checked::exceptionReason({{"exception", 7}, {"text", "Uncaught"}}), "Uncaught");
-    for (const json& details : {json(5), json("x"), json::array(), json({{"text", {1}}})})
-        EXPECT_EQ(checked::exceptionReason(details), "") << details.dump();
-}
-
 TEST(CheckedReads, PageTextIsCutOnACharacterAndLosesTheCodecsRawBytes)
 {
     // Three bytes a character: no cut lands on a boundary by chance.
