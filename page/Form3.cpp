@@ -64,6 +64,7 @@ Form3::Form3(Form1& main) : QWidget(&main, Qt::Window), m_module(main.module())
     const Twips twips(main.platform().windows.screen());
     const auto label = [&](QWidget* parent, const char* name, const QString& caption) {
         auto* control = new QLabel(caption, parent);
+        control->setTextFormat(Qt::PlainText);
         control->setObjectName(QString::fromUtf8(name));
         return control;
     };
@@ -107,6 +108,7 @@ Form3::Form3(Form1& main) : QWidget(&main, Qt::Window), m_module(main.module())
         const int width = kPreviewWidth / 4;
         for (int i = 0; i < 4; ++i) {
             auto* text = new QLabel(texts[i], picture);
+            text->setTextFormat(Qt::PlainText);
             text->setObjectName(QStringLiteral("%1(%2)").arg(QString::fromUtf8(labelName)).arg(i));
             text->setAlignment(Qt::AlignCenter);
             text->setAutoFillBackground(true);

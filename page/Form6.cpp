@@ -61,12 +61,14 @@ Form6::Form6(Form1& main) : QWidget(&main, Qt::Window), m_main(main)
     const Twips twips(main.platform().windows.screen());
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setTextFormat(Qt::PlainText);
     Image1->setGeometry(twips.rect(480, 480, 480, 480));
     Image1->setPixmap(programIcon(Image1->width()));
 
     const auto label = [&](const char* name, const QString& caption, int left, int top,
                            const QFont& font) {
         auto* control = new QLabel(caption, this);
+        control->setTextFormat(Qt::PlainText);
         control->setObjectName(QString::fromUtf8(name));
         control->setFont(font);
         control->move(twips.x(left), twips.y(top));
