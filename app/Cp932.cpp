@@ -317,13 +317,9 @@ std::string toCp932(std::string_view utf8)
             continue;
         }
         flush();
-        std::string bytes;
-        if (len == 0)
-            bytes = "?";
-        else if (escape)
-            bytes = std::string(1, static_cast<char>(c - kByteEscapeBase));
-        else
-            bytes = encodeAlone(c);
+        std::string bytes = len == 0 ? std::string(1, '?')
+                            : escape ? std::string(1, static_cast<char>(c - kByteEscapeBase))
+                                     : encodeAlone(c);
         if (escapedAt != std::string::npos)
             bytes = keepApart(out, escapedAt,
                               escape || len == 0 ? std::nullopt : std::optional<char32_t>(c),
