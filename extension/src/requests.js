@@ -111,13 +111,17 @@ export class Requests {
   // Reads the window until it is as wanted, has stopped changing, or time is up:
   // windows.update resolves before the window manager has acted.
   async settle(id, wanted, until) {
+    // The state often changes a moment before the bounds that go with it: a window
+    // counts as settled once it is as wanted on two reads in a row.
     let window = await this.readWindow(id);
+    let steady = false;
     let quietSince = this.clock.now();
-    while (!wanted(window) && this.clock.now() < until &&
+    while (!(steady && wanted(window)) && this.clock.now() < until &&
       this.clock.now() - quietSince < SETTLE_QUIET_MS) {
       await sleep(this.clock, SETTLE_POLL_MS);
       const next = await this.readWindow(id);
-      if (!sameBounds(next, window))
+      steady = sameBounds(next, window);
+      if (!steady)
         quietSince = this.clock.now();
       window = next;
     }
@@ -206,13 +210,10 @@ export class Requests {
     const tabId = requireId(p, 'tabId');
     const tab = await this.api.tabs.update(tabId, { active: true });
     const windowId = readId(tab?.windowId);
-    if (windowId !== null) {
-      const window = await this.readWindow(windowId);
-      // Focusing a minimised window brings it back in Chromium, not everywhere.
-      if (window.state === 'minimized')
-        await this.api.windows.update(windowId, { state: 'normal' });
+    // Focusing a minimised window brings it back in the state it had before, in
+    // Chromium and Firefox alike.
+    if (windowId !== null)
       await this.api.windows.update(windowId, { focused: true });
-    }
     return { tab: describeTab(tab) };
   }
 
