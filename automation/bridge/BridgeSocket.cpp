@@ -44,7 +44,9 @@ std::optional<std::string> preparePrivateFolder(const std::string& folder)
 {
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return "cannot make " + folder + ": " + std::strerror(errno);
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::lstat(folder.c_str(), &info) != 0)
         return "cannot read " + folder + ": " + std::strerror(errno);
     if (!S_ISDIR(info.st_mode))
@@ -52,9 +54,8 @@ std::optional<std::string> preparePrivateFolder(const std::string& folder)
     if (info.st_uid != ::geteuid())
         return folder + " belongs to another user";
     if ((info.st_mode & 077) != 0)
-        return folder + " is open to other users (mode " +
-               std::to_string((info.st_mode >> 6) & 7) + std::to_string((info.st_mode >> 3) & 7) +
-               std::to_string(info.st_mode & 7) + ")";
+        return folder + " is open to other users (mode " + std::to_string((info.st_mode >> 6) & 7) +
+               std::to_string((info.st_mode >> 3) & 7) + std::to_string(info.st_mode & 7) + ")";
     return std::nullopt;
 }
 

@@ -69,8 +69,8 @@ void writeHostManifest(const std::string& path, const std::string& text)
     const fs::path target(path);
     std::error_code error;
     fs::create_directories(target.parent_path(), error);
-    const fs::path temporary =
-        target.parent_path() / ("." + target.filename().string() + "." + std::to_string(::getpid()));
+    const fs::path temporary = target.parent_path() / ("." + target.filename().string() + "." +
+                                                       std::to_string(::getpid()));
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out << text;

@@ -47,7 +47,8 @@ bool OutBuffer::writeTo(int fd, bool socket)
 {
     while (!empty()) {
         const char* data = m_data.data() + m_offset;
-        const ssize_t n = socket ? ::send(fd, data, size(), MSG_NOSIGNAL) : ::write(fd, data, size());
+        const ssize_t n =
+            socket ? ::send(fd, data, size(), MSG_NOSIGNAL) : ::write(fd, data, size());
         if (n < 0) {
             if (errno == EINTR)
                 continue;

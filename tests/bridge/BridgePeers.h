@@ -26,8 +26,7 @@ using Clock = std::chrono::steady_clock;
 
 // Runs f in a child process as the user nobody (the caller must be root); the
 // child's pid, for exitStatus.
-template <typename F>
-pid_t forkAsNobody(F f)
+template <typename F> pid_t forkAsNobody(F f)
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -124,7 +123,8 @@ public:
                 return message;
             if (m_eof)
                 return std::nullopt;
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
             if (left.count() <= 0)
                 return std::nullopt;
             pollfd p{m_read, POLLIN, 0};
@@ -146,7 +146,8 @@ public:
     {
         const auto until = Clock::now() + limit;
         while (Clock::now() < until) {
-            if (!receive(std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now())) &&
+            if (!receive(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now())) &&
                 m_eof)
                 return true;
         }
@@ -202,7 +203,8 @@ public:
         const auto until = Clock::now() + limit;
         while (Clock::now() < until) {
             pollfd p{m_listener, POLLIN, 0};
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
             if (::poll(&p, 1, static_cast<int>(std::max<long long>(left.count(), 1))) <= 0)
                 continue;
             const int fd = automation::bridge::acceptBridge(m_listener);

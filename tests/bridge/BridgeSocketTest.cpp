@@ -1,5 +1,6 @@
-#include "BridgePeers.h"
 #include "automation/bridge/BridgeSocket.h"
+
+#include "BridgePeers.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -9,13 +10,14 @@
 using namespace automation::bridge;
 using bridgetest::TempFolder;
 
-
 TEST(BridgeSocket, TheFolderIsMadePrivateAndRefusedWhenOthersCouldUseIt)
 {
     TempFolder temp;
     const std::string folder = temp.path() + "/tabulon";
     EXPECT_FALSE(preparePrivateFolder(folder));
-    struct stat info{};
+    struct stat info
+    {
+    };
     ASSERT_EQ(::stat(folder.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     EXPECT_FALSE(preparePrivateFolder(folder)) << "an existing private folder is fine";

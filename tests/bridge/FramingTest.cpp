@@ -17,7 +17,8 @@ std::string header(std::uint32_t length)
 
 // Everything a reader gives for a stream fed in the given pieces.
 std::vector<std::string> readAll(const std::string& stream, std::size_t limit,
-                                 const std::vector<std::size_t>& cuts, std::size_t* skipped = nullptr)
+                                 const std::vector<std::size_t>& cuts,
+                                 std::size_t* skipped = nullptr)
 {
     FrameReader reader(limit);
     std::vector<std::string> messages;
@@ -83,7 +84,8 @@ TEST(Framing, EmptyAndOversizedFramesAreSkippedAndTheStreamGoesOn)
                                std::string(50, 'o') + *encodeFrame("second", 10) + header(0);
     for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
         std::size_t skipped = 0;
-        EXPECT_EQ(readAll(stream, 10, {cut}, &skipped), (std::vector<std::string>{"first", "second"}))
+        EXPECT_EQ(readAll(stream, 10, {cut}, &skipped),
+                  (std::vector<std::string>{"first", "second"}))
             << cut;
         EXPECT_EQ(skipped, 3u) << cut;
     }

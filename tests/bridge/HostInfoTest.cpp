@@ -8,8 +8,8 @@ using namespace automation::bridge;
 
 TEST(HostInfo, TheCallerIsReadFromEitherBrowsersArguments)
 {
-    EXPECT_EQ(originFromArguments({"/usr/bin/tabulon-bridge", "chrome-extension://abc/",
-                                   "--parent-window=0"}),
+    EXPECT_EQ(originFromArguments(
+                  {"/usr/bin/tabulon-bridge", "chrome-extension://abc/", "--parent-window=0"}),
               "chrome-extension://abc/");
     EXPECT_EQ(originFromArguments({"/usr/bin/tabulon-bridge",
                                    "/home/u/.mozilla/native-messaging-hosts/x.json",

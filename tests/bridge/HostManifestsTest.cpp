@@ -1,5 +1,6 @@
-#include "BridgePeers.h"
 #include "automation/bridge/HostManifests.h"
+
+#include "BridgePeers.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -20,7 +21,8 @@ std::vector<std::string> filesUnder(const fs::path& root)
 {
     std::vector<std::string> found;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        found.push_back(fs::relative(entry.path(), root).string() + (entry.is_directory() ? "/" : ""));
+        found.push_back(fs::relative(entry.path(), root).string() +
+                        (entry.is_directory() ? "/" : ""));
     std::sort(found.begin(), found.end());
     return found;
 }
@@ -35,8 +37,8 @@ TEST(HostManifests, EachBrowserGetsTheManifestItReads)
     const auto written = installBrowserBridge(home.path(), "/opt/tabulon/tabulon-bridge");
     ASSERT_EQ(written.size(), 4u);
 
-    const auto chromium =
-        readJson(home.path() + "/.config/chromium/NativeMessagingHosts/org.example.tabulon.bridge.json");
+    const auto chromium = readJson(
+        home.path() + "/.config/chromium/NativeMessagingHosts/org.example.tabulon.bridge.json");
     EXPECT_EQ(chromium["name"], "org.example.tabulon.bridge");
     EXPECT_EQ(chromium["path"], "/opt/tabulon/tabulon-bridge");
     EXPECT_EQ(chromium["type"], "stdio");
@@ -77,9 +79,8 @@ TEST(HostManifests, UninstallRemovesExactlyWhatWasWritten)
     // What was there before is as it was; of ours only the browsers' own folders that
     // installing made for Chromium and Firefox remain, empty.
     auto after = filesUnder(home.path());
-    std::erase_if(after, [](const std::string& p) {
-        return p == ".config/chromium/" || p == ".mozilla/";
-    });
+    std::erase_if(
+        after, [](const std::string& p) { return p == ".config/chromium/" || p == ".mozilla/"; });
     EXPECT_EQ(after, before);
     EXPECT_TRUE(uninstallBrowserBridge(home.path()).empty());
 

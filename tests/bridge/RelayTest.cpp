@@ -1,6 +1,7 @@
+#include "automation/bridge/Relay.h"
+
 #include "BridgePeers.h"
 #include "automation/bridge/HostInfo.h"
-#include "automation/bridge/Relay.h"
 
 #include <atomic>
 #include <csignal>
@@ -281,7 +282,8 @@ TEST_F(Relaying, TheHostExecutableSaysWhichExtensionAndBrowserCalledIt)
     posix_spawn_file_actions_adddup2(&actions, fromHost[1], 1);
     const std::string runtime = "XDG_RUNTIME_DIR=" + temp.path();
     std::vector<char*> env = {const_cast<char*>(runtime.c_str()), nullptr};
-    const char* argv[] = {TABULON_BRIDGE_EXE, "chrome-extension://kmfijapfifagppihhoiacpfmojiefhje/",
+    const char* argv[] = {TABULON_BRIDGE_EXE,
+                          "chrome-extension://kmfijapfifagppihhoiacpfmojiefhje/",
                           "--parent-window=0", nullptr};
     pid_t pid = 0;
     ASSERT_EQ(::posix_spawn(&pid, TABULON_BRIDGE_EXE, &actions, nullptr,

@@ -135,7 +135,8 @@ public:
             json{{"type", "request"}, {"id", id}, {"method", method}, {"params", params}}.dump());
         const auto until = Clock::now() + limit;
         while (Clock::now() < until) {
-            json message = next(std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()));
+            json message =
+                next(std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()));
             if (message.is_object() && message.value("type", "") == "reply" &&
                 message.value("id", -1) == id)
                 return message;
@@ -162,7 +163,8 @@ public:
         }
         const auto until = Clock::now() + limit;
         while (Clock::now() < until) {
-            json message = next(std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()));
+            json message =
+                next(std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()));
             if (matches(message))
                 return message;
             if (!message.is_null())
@@ -210,7 +212,8 @@ const json* findTab(const json& snapshot, const std::function<bool(const json&)>
 
 bool endsWith(const std::string& text, const std::string& end)
 {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 class BridgeE2e : public ::testing::TestWithParam<Kind>
@@ -253,7 +256,8 @@ protected:
     void startBrowser(const std::string& url)
     {
         const std::string home = desktop.home();
-        m_profile = home + (GetParam() == Kind::Chromium ? "/chromium-profile" : "/firefox-profile");
+        m_profile =
+            home + (GetParam() == Kind::Chromium ? "/chromium-profile" : "/firefox-profile");
         fs::remove_all(m_profile);
         fs::create_directories(m_profile);
         m_log = m_profile + ".log";
@@ -262,9 +266,13 @@ protected:
             // With its own profile folder Chromium reads host manifests only there.
             writeHostManifest(m_profile + "/NativeMessagingHosts/" + kHostName + ".json",
                               chromiumHostManifest(TABULON_BRIDGE_EXE));
-            args = {"/usr/lib/chromium/chromium", "--test-type", "--no-first-run",
-                    "--no-default-browser-check", "--disable-background-networking",
-                    "--disable-component-update", "--disable-sync",
+            args = {"/usr/lib/chromium/chromium",
+                    "--test-type",
+                    "--no-first-run",
+                    "--no-default-browser-check",
+                    "--disable-background-networking",
+                    "--disable-component-update",
+                    "--disable-sync",
                     "--user-data-dir=" + m_profile,
                     std::string("--load-extension=") + TABULON_EXTENSION_DIR};
             if (::geteuid() == 0)
@@ -274,8 +282,7 @@ protected:
             // puts it; the add-on is side-loaded into the temporary profile.
             installBrowserBridge(home, TABULON_BRIDGE_EXE);
             fs::create_directories(m_profile + "/extensions");
-            fs::copy_file(TABULON_XPI,
-                          m_profile + "/extensions/" + kFirefoxExtensionId + ".xpi");
+            fs::copy_file(TABULON_XPI, m_profile + "/extensions/" + kFirefoxExtensionId + ".xpi");
             std::ofstream prefs(m_profile + "/user.js");
             for (const char* pref : {
                      R"("xpinstall.signatures.required", false)",
@@ -368,9 +375,8 @@ TEST_P(BridgeE2e, GreetsWithItsWindowsAndTellsOfEveryChange)
     const json& host = bridged->host;
     EXPECT_EQ(host["version"], 1);
     EXPECT_EQ(host["browserPid"], m_pid);
-    EXPECT_TRUE(endsWith(host.value("profile", ""), GetParam() == Kind::Chromium
-                                                        ? "/chromium-profile"
-                                                        : "/firefox-profile"))
+    EXPECT_TRUE(endsWith(host.value("profile", ""),
+                         GetParam() == Kind::Chromium ? "/chromium-profile" : "/firefox-profile"))
         << host.dump();
     EXPECT_EQ(host["origin"], GetParam() == Kind::Chromium
                                   ? std::string("chrome-extension://") + kChromiumExtensionId + "/"
@@ -378,34 +384,46 @@ TEST_P(BridgeE2e, GreetsWithItsWindowsAndTellsOfEveryChange)
     EXPECT_EQ(bridged->hello["product"], GetParam() == Kind::Chromium ? "Chromium" : "Firefox");
     EXPECT_EQ(bridged->hello["protocol"], 1);
     ASSERT_FALSE(bridged->snapshot["windows"].empty());
-    EXPECT_TRUE(std::any_of(bridged->snapshot["windows"].begin(), bridged->snapshot["windows"].end(),
+    EXPECT_TRUE(std::any_of(bridged->snapshot["windows"].begin(),
+                            bridged->snapshot["windows"].end(),
                             [&](const json& w) { return w["id"] == windowId; }));
 
     // A tab navigates.
     bridged->call("tab.navigate", {{"tabId", tabId}, {"url", desktop.url("/a.html")}});
-    EXPECT_FALSE(bridged->event("tabs.onUpdated", [&](const json& e) {
-        return e["tab"]["id"] == tabId && e["tab"]["title"] == "A page" &&
-               e["tab"]["status"] == "complete";
-    }).is_null());
+    EXPECT_FALSE(bridged
+                     ->event("tabs.onUpdated",
+                             [&](const json& e) {
+                                 return e["tab"]["id"] == tabId && e["tab"]["title"] == "A page" &&
+                                        e["tab"]["status"] == "complete";
+                             })
+                     .is_null());
 
     // A window opens with its tab, and both close.
     const json created = bridged->call("window.create", {{"url", desktop.url("/b.html")}});
     const json newWindow = created["windowId"];
     const json newTab = created["tabId"];
-    EXPECT_FALSE(bridged->event("windows.onCreated", [&](const json& e) {
-        return e["window"]["id"] == newWindow;
-    }).is_null());
-    EXPECT_FALSE(bridged->event("tabs.onUpdated", [&](const json& e) {
-        return e["tab"]["id"] == newTab && e["tab"]["title"] == "B page" &&
-               e["tab"]["windowId"] == newWindow;
-    }).is_null());
+    EXPECT_FALSE(bridged
+                     ->event("windows.onCreated",
+                             [&](const json& e) { return e["window"]["id"] == newWindow; })
+                     .is_null());
+    EXPECT_FALSE(bridged
+                     ->event("tabs.onUpdated",
+                             [&](const json& e) {
+                                 return e["tab"]["id"] == newTab && e["tab"]["title"] == "B page" &&
+                                        e["tab"]["windowId"] == newWindow;
+                             })
+                     .is_null());
     bridged->call("tab.remove", {{"tabId", newTab}});
-    EXPECT_FALSE(bridged->event("tabs.onRemoved", [&](const json& e) {
-        return e["tabId"] == newTab && e["windowId"] == newWindow;
-    }).is_null());
-    EXPECT_FALSE(bridged->event("windows.onRemoved", [&](const json& e) {
-        return e["windowId"] == newWindow;
-    }).is_null());
+    EXPECT_FALSE(bridged
+                     ->event("tabs.onRemoved",
+                             [&](const json& e) {
+                                 return e["tabId"] == newTab && e["windowId"] == newWindow;
+                             })
+                     .is_null());
+    EXPECT_FALSE(
+        bridged
+            ->event("windows.onRemoved", [&](const json& e) { return e["windowId"] == newWindow; })
+            .is_null());
 
     // What is gone is said to be gone.
     const json gone = bridged->request("tab.navigate", {{"tabId", newTab}, {"url", "about:blank"}});
@@ -423,11 +441,9 @@ TEST_P(BridgeE2e, WindowChangesAreAnsweredAsTheWindowManagerLeftThem)
     const automation::Hwnd hwnd = hwndOf(x11, "Plain page");
     ASSERT_NE(hwnd, 0);
 
-    const json moved = bridged->call("window.update", {{"windowId", windowId},
-                                                       {"left", 60},
-                                                       {"top", 70},
-                                                       {"width", 700},
-                                                       {"height", 500}});
+    const json moved = bridged->call(
+        "window.update",
+        {{"windowId", windowId}, {"left", 60}, {"top", 70}, {"width", 700}, {"height", 500}});
     EXPECT_EQ(moved["settled"], true) << moved.dump();
     EXPECT_EQ(moved["window"]["state"], "normal");
     EXPECT_EQ(moved["window"]["width"], 700);
@@ -454,11 +470,9 @@ TEST_P(BridgeE2e, WindowChangesAreAnsweredAsTheWindowManagerLeftThem)
     EXPECT_GT(maximised["window"]["width"].get<int>(), 1200) << "the bounds of before";
 
     // Bounds on a maximised window: it is restored first, then placed.
-    const json placed = bridged->call("window.update", {{"windowId", windowId},
-                                                        {"left", 20},
-                                                        {"top", 30},
-                                                        {"width", 640},
-                                                        {"height", 480}});
+    const json placed = bridged->call(
+        "window.update",
+        {{"windowId", windowId}, {"left", 20}, {"top", 30}, {"width", 640}, {"height", 480}});
     EXPECT_EQ(placed["window"]["state"], "normal") << placed.dump();
     EXPECT_FALSE(x11.IsZoomed(hwnd));
     frame = x11.frameBounds(hwnd);
@@ -475,10 +489,14 @@ TEST_P(BridgeE2e, WindowChangesAreAnsweredAsTheWindowManagerLeftThem)
 TEST_P(BridgeE2e, PagesAreReadAndChangedThroughTheFixedFunctions)
 {
     bridged->call("tab.navigate", {{"tabId", tabId}, {"url", desktop.url("/frameset.html")}});
-    ASSERT_FALSE(bridged->event("tabs.onUpdated", [&](const json& e) {
-        return e["tab"]["id"] == tabId && e["tab"]["status"] == "complete" &&
-               e["tab"]["title"] == "Frame set";
-    }).is_null());
+    ASSERT_FALSE(bridged
+                     ->event("tabs.onUpdated",
+                             [&](const json& e) {
+                                 return e["tab"]["id"] == tabId &&
+                                        e["tab"]["status"] == "complete" &&
+                                        e["tab"]["title"] == "Frame set";
+                             })
+                     .is_null());
 
     // The list's values, and every frame's address, the other site's frame included.
     const json list = bridged->call("page.run", {{"tabId", tabId}, {"fn", "list"}});
@@ -488,7 +506,8 @@ TEST_P(BridgeE2e, PagesAreReadAndChangedThroughTheFixedFunctions)
     EXPECT_EQ(list["frames"][0]["result"]["readyState"], "complete");
     json frames;
     ASSERT_TRUE(waitFor([&] {
-        frames = bridged->call("page.run", {{"tabId", tabId}, {"fn", "frame"}, {"allFrames", true}});
+        frames =
+            bridged->call("page.run", {{"tabId", tabId}, {"fn", "frame"}, {"allFrames", true}});
         return frames["frames"].size() == 3;
     })) << frames.dump();
     std::map<json, json> byPath;
@@ -504,13 +523,18 @@ TEST_P(BridgeE2e, PagesAreReadAndChangedThroughTheFixedFunctions)
     EXPECT_EQ(noBody["frames"][0]["error"], "the document has no body");
 
     bridged->call("tab.navigate", {{"tabId", tabId}, {"url", desktop.url("/a.html")}});
-    ASSERT_FALSE(bridged->event("tabs.onUpdated", [&](const json& e) {
-        return e["tab"]["id"] == tabId && e["tab"]["status"] == "complete" &&
-               e["tab"]["title"] == "A page";
-    }).is_null());
+    ASSERT_FALSE(bridged
+                     ->event("tabs.onUpdated",
+                             [&](const json& e) {
+                                 return e["tab"]["id"] == tabId &&
+                                        e["tab"]["status"] == "complete" &&
+                                        e["tab"]["title"] == "A page";
+                             })
+                     .is_null());
     const json images = bridged->call("page.run", {{"tabId", tabId}, {"fn", "images"}});
-    EXPECT_EQ(images["frames"][0]["result"],
-              (json{{"items", {{{"src", desktop.url("/pic.png")}, {"size", 1234}}}}, {"omitted", 0}}));
+    EXPECT_EQ(
+        images["frames"][0]["result"],
+        (json{{"items", {{{"src", desktop.url("/pic.png")}, {"size", 1234}}}}, {"omitted", 0}}));
     const json links = bridged->call("page.run", {{"tabId", tabId}, {"fn", "links"}});
     EXPECT_EQ(links["frames"][0]["result"]["items"],
               (json{{{"html", "bee <b>bold</b>"}, {"href", desktop.url("/b.html")}},
@@ -534,18 +558,20 @@ TEST_P(BridgeE2e, PagesAreReadAndChangedThroughTheFixedFunctions)
     const json colors = bridged->call("page.run", {{"tabId", tabId}, {"fn", "colors"}});
     EXPECT_EQ(colors["frames"][0]["result"]["bgColor"], "#102030");
     EXPECT_EQ(colors["frames"][0]["result"]["fgColor"], "#ffeedd");
-    EXPECT_EQ(bridged->call("page.run", {{"tabId", tabId}, {"fn", "fontSize"}})["frames"][0]["result"],
-              "30pt");
-    EXPECT_EQ(bridged->call("page.run", {{"tabId", tabId}, {"fn", "background"}})["frames"][0]["result"],
-              "");
+    EXPECT_EQ(
+        bridged->call("page.run", {{"tabId", tabId}, {"fn", "fontSize"}})["frames"][0]["result"],
+        "30pt");
+    EXPECT_EQ(
+        bridged->call("page.run", {{"tabId", tabId}, {"fn", "background"}})["frames"][0]["result"],
+        "");
 
     // Only the table's functions run; a page that hangs costs one request its deadline.
     EXPECT_EQ(bridged->request("page.run", {{"tabId", tabId}, {"fn", "eval"}})["error"]["code"],
               "badRequest");
     bridged->call("tab.navigate", {{"tabId", tabId}, {"url", desktop.url("/hang.html")}});
     std::this_thread::sleep_for(600ms);
-    const json hung = bridged->request(
-        "page.run", {{"tabId", tabId}, {"fn", "list"}, {"timeoutMs", 1500}});
+    const json hung =
+        bridged->request("page.run", {{"tabId", tabId}, {"fn", "list"}, {"timeoutMs", 1500}});
     EXPECT_EQ(hung["error"]["code"], "timeout") << hung.dump();
     EXPECT_FALSE(bridged->call("snapshot")["windows"].empty()) << "the extension stays responsive";
 }
@@ -562,9 +588,12 @@ TEST_P(BridgeE2e, TheHostFollowsTabulonRestartingAndEndsWithTheBrowser)
     bridged->greet(15s);
     EXPECT_TRUE(findTab(bridged->snapshot, [&](const json& t) { return t["id"] == tabId; }));
     bridged->call("tab.navigate", {{"tabId", tabId}, {"url", desktop.url("/b.html")}});
-    EXPECT_FALSE(bridged->event("tabs.onUpdated", [&](const json& e) {
-        return e["tab"]["id"] == tabId && e["tab"]["title"] == "B page";
-    }).is_null());
+    EXPECT_FALSE(bridged
+                     ->event("tabs.onUpdated",
+                             [&](const json& e) {
+                                 return e["tab"]["id"] == tabId && e["tab"]["title"] == "B page";
+                             })
+                     .is_null());
 
     // The browser quits: its host ends, and the connection with it.
     const pid_t host = bridged->hostPid();
@@ -583,7 +612,8 @@ TEST_P(BridgeE2e, DISABLED_Latency)
     std::vector<double> zoom;
     std::vector<double> page;
     std::vector<double> snapshot;
-    const auto time = [&](std::vector<double>& into, const std::string& method, const json& params) {
+    const auto time = [&](std::vector<double>& into, const std::string& method,
+                          const json& params) {
         const auto start = Clock::now();
         bridged->call(method, params);
         into.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
@@ -597,7 +627,9 @@ TEST_P(BridgeE2e, DISABLED_Latency)
         std::sort(v.begin(), v.end());
         return v[v.size() / 2];
     };
-    const auto worst = [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); };
+    const auto worst = [](const std::vector<double>& v) {
+        return *std::max_element(v.begin(), v.end());
+    };
     std::printf("browser start to first snapshot: %.2f s\n", firstSnapshotSeconds);
     std::printf("tab.getZoom: median %.2f ms, worst %.2f ms\n", median(zoom), worst(zoom));
     std::printf("page.run list: median %.2f ms, worst %.2f ms\n", median(page), worst(page));
