@@ -8,6 +8,7 @@
 #include "automation/sim/SimJson.h"
 #include "scenario/Dump.h"
 #include "scenario/Steps.h"
+#include "winlist/ListRebuild.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -410,7 +411,7 @@ private:
     {
         form();
         for (int i = 0; i < periods && m_program && !m_endRequested; ++i)
-            m_desktop->clock().advance(2000);
+            m_desktop->clock().advance(kRefreshPeriodMs);
     }
 
     void desktopStep(const json& change)
