@@ -245,12 +245,14 @@ private:
     void openWindow(const json& value)
     {
         auto parsed = automation::sim::windowFromJson(value);
-        if (m_desktop->find(parsed.window.id))
+        if (desktop().find(parsed.window.id))
             throw Unusable("a window with the id \"" + parsed.window.id + "\" exists already");
-        m_desktop->openWindow(std::move(parsed.window), parsed.hasOwnHandle);
+        desktop().openWindow(std::move(parsed.window), parsed.hasOwnHandle);
     }
 
     // ---- the program ----
+
+    automation::sim::SimControl& desktop() { return m_desktop->control(); }
 
     automation::Platform& platform()
     {
@@ -293,7 +295,7 @@ private:
         return m_program->mainWindow();
     }
 
-    int twipsPerPixel() const { return m_desktop->setup().screen.twipsPerPixelX; }
+    int twipsPerPixel() { return desktop().setup().screen.twipsPerPixelX; }
 
     // ---- steps ----
 
@@ -324,7 +326,7 @@ private:
         else if (kind == "answer")
             answer(step["answer"]);
         else if (kind == "wait")
-            m_desktop->clock().advance(step["wait"].get<std::int64_t>());
+            desktop().clock().advance(step["wait"].get<std::int64_t>());
         else if (kind == "restart")
             restart();
         else if (kind == "start")
@@ -411,7 +413,7 @@ private:
     {
         form();
         for (int i = 0; i < periods && m_program && !m_endRequested; ++i)
-            m_desktop->clock().advance(kRefreshPeriodMs);
+            desktop().clock().advance(kRefreshPeriodMs);
     }
 
     void desktopStep(const json& change)
@@ -420,16 +422,16 @@ private:
             openWindow(change["open"]);
         } else if (change.contains("close")) {
             const std::string id = change["close"].get<std::string>();
-            if (!m_desktop->find(id))
+            if (!desktop().find(id))
                 throw Unusable("no window has the id \"" + id + "\"");
-            m_desktop->closeWindow(id);
+            desktop().closeWindow(id);
         } else {
             const json& set = change["set"];
             const std::string id = set["id"].get<std::string>();
-            automation::sim::SimWindow* window = m_desktop->find(id);
+            automation::sim::SimWindow* window = desktop().find(id);
             if (!window)
                 throw Unusable("no window has the id \"" + id + "\"");
-            automation::sim::applyWindowChange(*m_desktop, *window, set);
+            automation::sim::applyWindowChange(desktop(), *window, set);
         }
     }
 
@@ -541,7 +543,7 @@ private:
 
     void answer(const json& value)
     {
-        auto& dialogs = m_desktop->dialogs();
+        auto& dialogs = desktop().dialogs();
         const auto [kind, answer] = *value.items().begin();
         const bool cancel = answer.is_string() && answer.get<std::string>() == "cancel";
         if (kind == "msgbox") {
@@ -581,7 +583,7 @@ private:
 
     json currentDump(const std::string& label)
     {
-        return takeDump(DumpContext{*m_desktop, m_program.get(), m_workdir, m_favorites}, label);
+        return takeDump(DumpContext{desktop(), m_program.get(), m_workdir, m_favorites}, label);
     }
 
     void dump(const std::string& label)
