@@ -1,5 +1,6 @@
 #pragma once
 
+#include "automation/Limits.h"
 #include "automation/chromium/Transport.h"
 
 #include <cstdint>
@@ -42,7 +43,9 @@ public:
     bool closed() const override { return m_closed; }
     void close() override;
 
-    static constexpr std::size_t kMaxMessage = 256u << 20;
+    // A longer message ends the connection: a browser the program did not start is
+    // only let go, and attached again at the next try.
+    static constexpr std::size_t kMaxMessage = limits::kMaxMessage;
 
 private:
     enum class Frame
