@@ -1,7 +1,7 @@
 #include "app/Form1.h"
 
 #include "app/MenuTree.h"
-#include "app/Twips.h"
+#include "core/Twips.h"
 #include "automation/Guarded.h"
 #include "winlist/Favorites.h"
 #include "winlist/ListRebuild.h"

@@ -1,7 +1,7 @@
 #include "app/Program.h"
 
 #include "app/Form1.h"
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "automation/Error.h"
 
 namespace tabulon {

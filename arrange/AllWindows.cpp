@@ -1,6 +1,6 @@
 #include "arrange/AllWindows.h"
 
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "automation/Error.h"
 #include "automation/Shell.h"
 #include "winlist/WebWindowList.h"

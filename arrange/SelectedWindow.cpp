@@ -1,6 +1,6 @@
 #include "arrange/SelectedWindow.h"
 
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "arrange/Layout.h"
 #include "automation/Error.h"
 #include "automation/HtmlDocument.h"

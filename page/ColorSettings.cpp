@@ -1,6 +1,6 @@
 #include "page/ColorSettings.h"
 
-#include "app/ComDialog.h"
+#include "core/ComDialog.h"
 #include "automation/Error.h"
 #include "automation/HtmlDocument.h"
 

@@ -1,7 +1,7 @@
 #include "page/Form2.h"
 
 #include "app/Form1.h"
-#include "app/Twips.h"
+#include "core/Twips.h"
 #include "automation/Guarded.h"
 
 #include <QPushButton>

@@ -1,8 +1,8 @@
 #include "page/Form3.h"
 
-#include "app/CheckValue.h"
+#include "core/CheckValue.h"
 #include "app/Form1.h"
-#include "app/Twips.h"
+#include "core/Twips.h"
 #include "automation/Guarded.h"
 #include "page/ColorSettings.h"
 

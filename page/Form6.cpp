@@ -1,7 +1,7 @@
 #include "page/Form6.h"
 
 #include "app/Form1.h"
-#include "app/Twips.h"
+#include "core/Twips.h"
 #include "automation/Error.h"
 #include "automation/Guarded.h"
 

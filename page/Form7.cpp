@@ -1,7 +1,7 @@
 #include "page/Form7.h"
 
 #include "app/Form1.h"
-#include "app/Twips.h"
+#include "core/Twips.h"
 #include "automation/Guarded.h"
 #include "page/PageReport.h"
 #include "page/ReportFile.h"

@@ -1,7 +1,7 @@
 #include "registry/AppLaunch.h"
 
-#include "app/Module1.h"
-#include "winlist/ListRebuild.h"
+#include "core/Module1.h"
+#include "base/AsciiText.h"
 
 namespace tabulon {
 

@@ -1,7 +1,7 @@
 #include "registry/Form4.h"
 
 #include "app/Form1.h"
-#include "app/Twips.h"
+#include "core/Twips.h"
 #include "automation/Guarded.h"
 #include "registry/AppLaunch.h"
 #include "registry/EditorWidgets.h"

@@ -1,7 +1,7 @@
 #include "registry/Form5.h"
 
 #include "app/Form1.h"
-#include "app/Twips.h"
+#include "core/Twips.h"
 #include "automation/Guarded.h"
 #include "registry/EditorWidgets.h"
 #include "registry/RegisteredLists.h"

@@ -1,6 +1,6 @@
 #include "scenario/Dump.h"
 
-#include "app/Cp932.h"
+#include "base/Cp932.h"
 #include "app/Form1.h"
 #include "app/Program.h"
 #include "automation/sim/SimDesktop.h"

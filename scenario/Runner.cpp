@@ -1,6 +1,6 @@
 #include "scenario/Runner.h"
 
-#include "app/Cp932.h"
+#include "base/Cp932.h"
 #include "app/Form1.h"
 #include "app/MenuTree.h"
 #include "app/Program.h"

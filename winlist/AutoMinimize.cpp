@@ -1,6 +1,6 @@
 #include "winlist/AutoMinimize.h"
 
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "automation/Error.h"
 #include "winlist/WebWindowList.h"
 

@@ -1,6 +1,6 @@
 #include "winlist/Favorites.h"
 
-#include "app/ProgramFiles.h"
+#include "base/ProgramFiles.h"
 #include "automation/FileSystem.h"
 
 namespace tabulon {

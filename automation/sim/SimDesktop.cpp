@@ -1,6 +1,6 @@
 #include "automation/sim/SimDesktop.h"
 
-#include "app/Cp932.h"
+#include "base/Cp932.h"
 #include "automation/sim/SimObjects.h"
 
 #include <algorithm>

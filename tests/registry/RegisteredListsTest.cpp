@@ -2,7 +2,7 @@
 
 #include "automation/sim/SimDesktop.h"
 #include "registry/AppLaunch.h"
-#include "registry/ListFile.h"
+#include "core/ListFile.h"
 
 #include <atomic>
 #include <filesystem>

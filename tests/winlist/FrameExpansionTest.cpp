@@ -1,6 +1,6 @@
 #include "winlist/FrameExpansion.h"
 
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "automation/sim/SimDesktop.h"
 #include "winlist/Favorites.h"
 #include "winlist/ListRebuild.h"

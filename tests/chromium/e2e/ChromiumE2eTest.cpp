@@ -1,5 +1,5 @@
 #include "E2eDesktop.h"
-#include "app/Cp932.h"
+#include "base/Cp932.h"
 #include "automation/Error.h"
 #include "automation/HtmlDocument.h"
 #include "automation/PageWindow.h"

@@ -1,5 +1,5 @@
 #include "E2eDesktop.h"
-#include "app/Module1.h"
+#include "core/Module1.h"
 #include "automation/Error.h"
 #include "automation/chromium/ChromiumClient.h"
 #include "automation/chromium/ChromiumObjectFactory.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/ComDialog.h"
-#include "app/IniFile.h"
-#include "app/ProgramFiles.h"
+#include "core/ComDialog.h"
+#include "core/IniFile.h"
+#include "base/ProgramFiles.h"
 #include "automation/Platform.h"
 
 #include <array>

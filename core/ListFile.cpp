@@ -1,6 +1,6 @@
-#include "registry/ListFile.h"
+#include "core/ListFile.h"
 
-#include "app/Cp932.h"
+#include "base/Cp932.h"
 #include "automation/FileSystem.h"
 
 #include <string_view>
