@@ -1,9 +1,9 @@
 #pragma once
 
+#include "automation/Platform.h"
+#include "base/ProgramFiles.h"
 #include "core/ComDialog.h"
 #include "core/IniFile.h"
-#include "base/ProgramFiles.h"
-#include "automation/Platform.h"
 
 #include <array>
 #include <cstdint>

@@ -1,12 +1,11 @@
 #include "winlist/ListRebuild.h"
 
-#include "core/Module1.h"
 #include "automation/Error.h"
 #include "automation/HtmlDocument.h"
 #include "automation/Shell.h"
 #include "base/AsciiText.h"
+#include "core/Module1.h"
 #include "winlist/WebWindowList.h"
-
 
 namespace tabulon {
 

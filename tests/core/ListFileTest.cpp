@@ -1,7 +1,7 @@
 #include "core/ListFile.h"
 
-#include "base/Cp932.h"
 #include "automation/local/LocalFileSystem.h"
+#include "base/Cp932.h"
 
 #include <atomic>
 #include <filesystem>
