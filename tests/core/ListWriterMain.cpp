@@ -1,7 +1,7 @@
 // Rewrites a list file over and over, alternating between two lists, until it is
 // killed: the writer that the crash test kills in the middle of a save.
 #include "automation/local/LocalFileSystem.h"
-#include "tests/registry/CrashLists.h"
+#include "tests/core/CrashLists.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
-#include "registry/ListFile.h"
+#include "core/ListFile.h"
 
-#include "app/Cp932.h"
 #include "automation/local/LocalFileSystem.h"
+#include "base/Cp932.h"
 
 #include <atomic>
 #include <filesystem>

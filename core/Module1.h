@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/ComDialog.h"
-#include "app/IniFile.h"
-#include "app/ProgramFiles.h"
 #include "automation/Platform.h"
+#include "base/ProgramFiles.h"
+#include "core/ComDialog.h"
+#include "core/IniFile.h"
 
 #include <array>
 #include <cstdint>

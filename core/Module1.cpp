@@ -1,6 +1,6 @@
-#include "app/Module1.h"
+#include "core/Module1.h"
 
-#include "registry/ListFile.h"
+#include "core/ListFile.h"
 
 #include <algorithm>
 #include <cctype>

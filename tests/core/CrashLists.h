@@ -1,6 +1,6 @@
 #pragma once
 
-#include "registry/ListFile.h"
+#include "core/ListFile.h"
 
 #include <string>
 #include <vector>

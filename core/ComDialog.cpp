@@ -1,4 +1,4 @@
-#include "app/ComDialog.h"
+#include "core/ComDialog.h"
 
 namespace tabulon {
 

@@ -1,6 +1,6 @@
 #include "automation/local/LocalFileSystem.h"
-#include "registry/ListFile.h"
-#include "tests/registry/CrashLists.h"
+#include "core/ListFile.h"
+#include "tests/core/CrashLists.h"
 
 #include <atomic>
 #include <chrono>

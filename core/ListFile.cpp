@@ -1,7 +1,7 @@
-#include "registry/ListFile.h"
+#include "core/ListFile.h"
 
-#include "app/Cp932.h"
 #include "automation/FileSystem.h"
+#include "base/Cp932.h"
 
 #include <string_view>
 #include <utility>

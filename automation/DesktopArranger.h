@@ -1,9 +1,9 @@
 #pragma once
 
-namespace automation::chromium {
+namespace automation {
 
 // The shell's desktop-wide arrangements, which belong to the window manager rather
-// than to the browser; the program hands them in.
+// than to the browser: a desktop role, which the backend joining them hands in.
 class DesktopArranger
 {
 public:
@@ -17,4 +17,4 @@ public:
     virtual void CascadeWindows() = 0;
 };
 
-} // namespace automation::chromium
+} // namespace automation
