@@ -1,6 +1,7 @@
 #pragma once
 
 #include "automation/chromium/Transport.h"
+#include "automation/chromium/WebSocketReader.h"
 
 #include <cstdint>
 #include <memory>
@@ -45,20 +46,11 @@ public:
     static constexpr std::size_t kMaxMessage = 256u << 20;
 
 private:
-    enum class Frame
-    {
-        None,
-        Message,
-        Broken
-    };
-    Frame takeFrame(std::string& message);
     bool sendFrame(unsigned opcode, std::string_view payload, Deadline deadline);
 
     int m_fd;
     bool m_closed = false;
-    std::string m_buffer;
-    std::string m_partial;
-    bool m_inMessage = false;
+    WebSocketReader m_reader{kMaxMessage};
 };
 
 // Connects to a browser's DevTools address on loopback and does the handshake;
