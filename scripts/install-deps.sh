@@ -17,6 +17,8 @@ packages=(
   fonts-ipafont-gothic fontconfig xvfb xauth openbox x11-utils
   libxcb-cursor0 qt6-qpa-plugins
   chromium
+  # the browser bridge: the extension's tests, and Firefox for the end-to-end tests
+  nodejs firefox-esr
   # the text editor the default "メモ帳" entry starts when the desktop has none
   mousepad
 )
