@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstring>
 #include <iconv.h>
+#include <optional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -132,6 +135,101 @@ std::pair<std::size_t, char32_t> utf8At(std::string_view s, std::size_t i)
     return {len, c};
 }
 
+bool isLeadByte(unsigned char b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+bool isTrailByte(unsigned char b)
+{
+    return b >= 0x40 && b <= 0xFC && b != 0x7F;
+}
+
+// Whether lead followed by next reads back as one double-byte character.
+bool joins(char lead, char next)
+{
+    if (!isLeadByte(static_cast<unsigned char>(lead)) ||
+        !isTrailByte(static_cast<unsigned char>(next)))
+        return false;
+    Converter& conv = decoder();
+    if (!conv.ok())
+        return false;
+    const char pair[2] = {lead, next};
+    std::string scratch;
+    return conv.convert(std::string_view(pair, 2), scratch).second == 0;
+}
+
+// The characters CP932 has more than one code for, each with the codes that toCp932
+// does not write for it (NEC's row 13 duplicates, the NEC-selected IBM extensions and a
+// few IBM extensions: about 400 codes). Built from the converter itself, once.
+const std::unordered_map<char32_t, std::vector<std::string>>& otherCodes()
+{
+    static const auto table = [] {
+        std::unordered_map<char32_t, std::vector<std::string>> codes;
+        Converter toWide("WCHAR_T", "CP932");
+        Converter fromWide("CP932", "WCHAR_T");
+        if (!toWide.ok() || !fromWide.ok())
+            return codes;
+        for (int lead = 0x81; lead <= 0xFC; ++lead) {
+            if (!isLeadByte(static_cast<unsigned char>(lead)))
+                continue;
+            for (int trail = 0x40; trail <= 0xFC; ++trail) {
+                if (!isTrailByte(static_cast<unsigned char>(trail)))
+                    continue;
+                const std::string code{static_cast<char>(lead), static_cast<char>(trail)};
+                std::string wide;
+                if (toWide.convert(code, wide).second != 0 || wide.size() != sizeof(wchar_t))
+                    continue;
+                std::string usual;
+                if (fromWide.convert(wide, usual).second == 0 && usual != code) {
+                    wchar_t c;
+                    std::memcpy(&c, wide.data(), sizeof c);
+                    codes[static_cast<char32_t>(c)].push_back(code);
+                }
+            }
+        }
+        return codes;
+    }();
+    return table;
+}
+
+// The CP932 bytes of one character; "?" when CP932 lacks it.
+std::string encodeAlone(char32_t c)
+{
+    Converter& conv = encoder();
+    if (!conv.ok())
+        return std::string(1, c < 0x80 ? static_cast<char>(c) : '?');
+    const auto wide = static_cast<wchar_t>(c);
+    std::string bytes;
+    if (conv.convert(std::string_view(reinterpret_cast<const char*>(&wide), sizeof wide), bytes)
+            .second != 0)
+        return "?";
+    return bytes;
+}
+
+// The bytes to write after the escaped byte at out[at], given the bytes that would
+// stand for what comes next (the character c, when it is one). An escaped byte must
+// read back as itself, so it may not join with them into a character: the
+// character's other code is written where it has one that does not join, and
+// otherwise the escaped byte gives way to '?' so that what follows reads back intact.
+std::string keepApart(std::string& out, std::size_t at, std::optional<char32_t> c,
+                      std::string bytes)
+{
+    if (bytes.empty() || !joins(out[at], bytes.front()))
+        return bytes;
+    if (c) {
+        const auto& codes = otherCodes();
+        if (const auto found = codes.find(*c); found != codes.end()) {
+            for (const std::string& code : found->second) {
+                if (!joins(out[at], code.front()))
+                    return code;
+            }
+        }
+    }
+    out[at] = '?';
+    return bytes;
+}
+
 } // namespace
 
 std::string fromCp932(std::string_view bytes)
@@ -203,27 +301,51 @@ std::string toCp932(std::string_view utf8)
         pending.clear();
     };
 
+    // Where out ends in an escaped byte that the next byte written could complete into
+    // a character of its own (npos: it does not); the character after an escape is
+    // written alone so that this can be settled before it goes out.
+    std::size_t escapedAt = std::string::npos;
     std::size_t i = 0;
     while (i < utf8.size()) {
         const auto [len, c] = utf8At(utf8, i);
-        if (len != 0 && c < kByteEscapeBase) {
+        i += len == 0 ? 1 : len;
+        const bool escape = len != 0 && c >= kByteEscapeBase;
+        if (len != 0 && !escape && escapedAt == std::string::npos) {
             pending.push_back(static_cast<wchar_t>(c));
             if (pending.size() == kBatch)
                 flush();
-            i += len;
             continue;
         }
         flush();
-        if (len == 0) {
-            out += '?';
-            i += 1;
-        } else {
-            out += static_cast<char>(c - kByteEscapeBase);
-            i += len;
-        }
+        std::string bytes = len == 0 ? std::string(1, '?')
+                            : escape ? std::string(1, static_cast<char>(c - kByteEscapeBase))
+                                     : encodeAlone(c);
+        if (escapedAt != std::string::npos)
+            bytes = keepApart(out, escapedAt,
+                              escape || len == 0 ? std::nullopt : std::optional<char32_t>(c),
+                              std::move(bytes));
+        out += bytes;
+        escapedAt = escape ? out.size() - 1 : std::string::npos;
     }
     flush();
     return out;
+}
+
+std::string toCp932Line(std::string_view utf8)
+{
+    std::string kept;
+    kept.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto [len, c] = utf8At(utf8, i);
+        const std::size_t step = len == 0 ? 1 : len;
+        const bool lineBreak = len != 0 && (c == '\r' || c == '\n' || c == kByteEscapeBase + '\r' ||
+                                            c == kByteEscapeBase + '\n');
+        if (!lineBreak)
+            kept.append(utf8.substr(i, step));
+        i += step;
+    }
+    return toCp932(kept);
 }
 
 bool isValidCp932(std::string_view bytes)

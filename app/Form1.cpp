@@ -2,6 +2,7 @@
 
 #include "app/MenuTree.h"
 #include "app/Twips.h"
+#include "automation/Guarded.h"
 #include "winlist/Favorites.h"
 #include "winlist/ListRebuild.h"
 
@@ -11,12 +12,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QTreeWidget>
 #include <cmath>
 #include <map>
 
 namespace tabulon {
 
+using automation::guarded;
 using automation::skipOnFailure;
 
 namespace {
@@ -113,7 +116,8 @@ Form1::Form1(automation::Platform& platform, Module1& module, std::function<void
     ListView1->setContextMenuPolicy(Qt::NoContextMenu);
     ListView1->viewport()->installEventFilter(this);
     setCentralWidget(ListView1);
-    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, &Form1::onUserSelection);
+    connect(ListView1, &QTreeWidget::itemSelectionChanged, this,
+            [this] { guarded("onUserSelection", [this] { onUserSelection(); }); });
 
     buildMenus();
 }
@@ -162,7 +166,8 @@ void Form1::Form_Load()
     placeOnceFramed();
     m_loaded = true;
 
-    m_timer1 = m_platform.clock.startTimer(2000, [this] { Timer1_Timer(); });
+    m_timer1 = m_platform.clock.startTimer(
+        2000, [this] { guarded("Timer1_Timer", [this] { Timer1_Timer(); }); });
 }
 
 TwipsRect Form1::readPosition() const
@@ -304,40 +309,41 @@ void Form1::ClrBM()
 // flickers nor loses its scroll position when a rebuild finds the same windows.
 void Form1::showList()
 {
-    m_showingList = true;
-    const auto& rows = m_list.rows();
-    const int count = static_cast<int>(rows.size());
-    while (ListView1->topLevelItemCount() > count)
-        delete ListView1->takeTopLevelItem(ListView1->topLevelItemCount() - 1);
-    for (int i = 0; i < count; ++i) {
-        QTreeWidgetItem* item = ListView1->topLevelItem(i);
-        if (!item)
-            item = new QTreeWidgetItem(ListView1);
-        const ListRow& row = rows[static_cast<std::size_t>(i)];
-        const auto setText = [item](int column, const std::string& text) {
-            const QString value = qs(text);
-            if (item->text(column) != value)
-                item->setText(column, value);
-        };
-        setText(0, row.text);
-        for (int c = 0; c < 5; ++c)
-            setText(c + 1, row.sub[static_cast<std::size_t>(c)]);
+    {
+        // Set back however this ends: left on, it would make the list deaf to the user.
+        const QScopedValueRollback showing(m_showingList, true);
+        const auto& rows = m_list.rows();
+        const int count = static_cast<int>(rows.size());
+        while (ListView1->topLevelItemCount() > count)
+            delete ListView1->takeTopLevelItem(ListView1->topLevelItemCount() - 1);
+        for (int i = 0; i < count; ++i) {
+            QTreeWidgetItem* item = ListView1->topLevelItem(i);
+            if (!item)
+                item = new QTreeWidgetItem(ListView1);
+            const ListRow& row = rows[static_cast<std::size_t>(i)];
+            const auto setText = [item](int column, const std::string& text) {
+                const QString value = qs(text);
+                if (item->text(column) != value)
+                    item->setText(column, value);
+            };
+            setText(0, row.text);
+            for (int c = 0; c < 5; ++c)
+                setText(c + 1, row.sub[static_cast<std::size_t>(c)]);
+        }
     }
-    m_showingList = false;
     selectRow(m_list.selected());
 }
 
 void Form1::selectRow(int i)
 {
     m_list.select(i);
-    m_showingList = true;
+    const QScopedValueRollback showing(m_showingList, true);
     ListView1->clearSelection();
     if (QTreeWidgetItem* item =
             m_list.selected() ? ListView1->topLevelItem(m_list.selected() - 1) : nullptr) {
         ListView1->setCurrentItem(item);
         item->setSelected(true);
     }
-    m_showingList = false;
 }
 
 void Form1::onUserSelection()
@@ -366,10 +372,11 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     if (watched == ListView1->viewport()) {
         if (event->type() == QEvent::MouseButtonPress) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
-            ListView1_MouseDown(mouse->button(), mouse->position().toPoint());
+            guarded("ListView1_MouseDown",
+                    [&] { ListView1_MouseDown(mouse->button(), mouse->position().toPoint()); });
         } else if (event->type() == QEvent::MouseButtonDblClick) {
             // The row under the pointer is selected by the press before it.
-            ListView1_DblClick();
+            guarded("ListView1_DblClick", [this] { ListView1_DblClick(); });
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -400,7 +407,9 @@ void Form1::buildMenus()
                     action->setCheckable(item.checkable);
                     const Handler handler = handlers().at(item.name);
                     connect(action, &QAction::triggered, this,
-                            [this, handler] { (this->*handler)(); });
+                            [this, handler, what = item.name + "_Click"] {
+                                guarded(what, [this, handler] { (this->*handler)(); });
+                            });
                 }
             }
         };
@@ -443,7 +452,10 @@ void Form1::syncMenuArray(std::vector<QAction*>& items, const QString& arrayName
         auto* action = new QAction(menu);
         action->setObjectName(QStringLiteral("%1(%2)").arg(arrayName).arg(index));
         menu->insertAction(before, action);
-        connect(action, &QAction::triggered, this, [onChoose, index] { onChoose(index); });
+        connect(action, &QAction::triggered, this,
+                [onChoose, index, what = arrayName.toStdString() + "_Click"] {
+                    guarded(what, [&] { onChoose(index); });
+                });
         items.push_back(action);
     }
     for (std::size_t i = 0; i < captions.size(); ++i)
@@ -488,7 +500,8 @@ void Form1::EndApp()
     m_timer1.reset();
     m_module.CurIE.reset();
     m_list.releaseAll();
-    ClrBM();
+    // The program ends whatever the clean-up runs into.
+    guarded("ClrBM", [this] { ClrBM(); });
     if (m_onEnd)
         m_onEnd();
 }
@@ -496,15 +509,17 @@ void Form1::EndApp()
 void Form1::closeEvent(QCloseEvent* event)
 {
     // The close box ends the program the same way as "終了".
-    EndApp();
+    guarded("Form_Unload", [this] { EndApp(); });
     event->accept();
 }
 
 void Form1::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    placeOnceFramed();
-    Form_Resize();
+    guarded("Form_Resize", [this] {
+        placeOnceFramed();
+        Form_Resize();
+    });
 }
 
 void Form1::moveEvent(QMoveEvent* event)
@@ -517,7 +532,7 @@ void Form1::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
-        Form_Resize();
+        guarded("Form_Resize", [this] { Form_Resize(); });
 }
 
 // ---- the main window as the window manager sees it ----

@@ -166,7 +166,7 @@ std::string_view cutBytes(std::string_view bytes, std::size_t limit)
 // CP932 text for one line of the file: line breaks cannot be part of it.
 std::string lineText(std::string_view utf8)
 {
-    return withoutLineBreaks(toCp932(utf8));
+    return toCp932Line(utf8);
 }
 
 } // namespace

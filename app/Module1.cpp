@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <iostream>
 #include <limits>
 #include <vector>
 
@@ -103,6 +104,7 @@ void Module1::OpenSiteWindow(const std::string& url)
 void Module1::LoadSiteList()
 {
     const auto entries = readListFile(m_platform.files, m_files.siteListPath(), kSiteSlots);
+    m_siteListUnread = !entries && m_platform.files.isFile(m_files.siteListPath());
     // No file, or an empty one: the built-in entry, and nothing is written.
     if (!entries || entries->empty()) {
         SiteLast = 0;
@@ -117,6 +119,7 @@ void Module1::LoadSiteList()
 void Module1::LoadAppList()
 {
     const auto entries = readListFile(m_platform.files, m_files.appListPath(), kAppSlots);
+    m_appListUnread = !entries && m_platform.files.isFile(m_files.appListPath());
     if (!entries || entries->empty()) {
         AppLast = 0;
         AppList[0] = {kNotepadName, defaultNotepadPath(WinDir, m_platform.files)};
@@ -129,14 +132,32 @@ void Module1::LoadAppList()
 
 bool Module1::SaveSiteList()
 {
+    if (!mayWriteList(m_siteListUnread, m_files.siteListPath()))
+        return false;
     return writeListFile(m_platform.files, m_files.siteListPath(),
                          tableEntries(SiteList, SiteLast, &SiteEntry::URL));
 }
 
 bool Module1::SaveAppList()
 {
+    if (!mayWriteList(m_appListUnread, m_files.appListPath()))
+        return false;
     return writeListFile(m_platform.files, m_files.appListPath(),
                          tableEntries(AppList, AppLast, &AppEntry::Path));
+}
+
+// A list file that was there but could not be read is not in the table: writing the
+// table would put the built-in entry and the changes in place of the user's list. It
+// stays as it is for the whole run, unless it goes away.
+bool Module1::mayWriteList(bool& unread, const std::string& path)
+{
+    if (unread && m_platform.files.isFile(path)) {
+        std::cerr << "tabulon: " << path
+                  << ": not saved: the file could not be read at start-up, and is kept as it is\n";
+        return false;
+    }
+    unread = false;
+    return true;
 }
 
 std::string guessWinDir(const std::string& desktopPath)

@@ -72,14 +72,20 @@ public:
     // sitelist.txt and applist.txt into the tables (the menus follow the tables).
     void LoadSiteList();
     void LoadAppList();
-    // Rewrites the file from its table; false when it could not be written.
+    // Rewrites the file from its table; false when it could not be written, and when the
+    // file is there but could not be read at start-up (it is never written over then).
     bool SaveSiteList();
     bool SaveAppList();
 
 private:
+    bool mayWriteList(bool& unread, const std::string& path);
+
     automation::Platform& m_platform;
     ProgramFiles m_files;
     IniFile m_ini;
+    // The list file is there but could not be read: the table does not hold it.
+    bool m_siteListUnread = false;
+    bool m_appListUnread = false;
 };
 
 // The system folder guessed from the desktop folder: "<drive>\winnt" when the path

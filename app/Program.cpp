@@ -22,6 +22,11 @@ bool Program::start(std::string& error)
         // Without the shell objects there is nothing to list: start-up stops here.
         error = failure.what();
         return false;
+    } catch (const std::exception& failure) {
+        // Nor can the program start on anything else that went wrong on the way; it says
+        // so and ends instead of aborting.
+        error = failure.what();
+        return false;
     }
 }
 

@@ -54,12 +54,14 @@ private:
 };
 
 // Makes one of a window's controls with its design name, its text and its place in
-// twips.
+// twips. A label shows its text as it is, never as markup.
 template <typename Control>
 Control* makeControl(QWidget& parent, const Twips& twips, const char* name, const QString& text,
                      int left, int top, int width, int height)
 {
     auto* control = new Control(text, &parent);
+    if constexpr (requires { control->setTextFormat(Qt::PlainText); })
+        control->setTextFormat(Qt::PlainText);
     control->setObjectName(QString::fromLatin1(name));
     control->setGeometry(twips.rect(left, top, width, height));
     return control;

@@ -1,8 +1,8 @@
 // Tabulon: lists the open web-browser windows and arranges them.
 #include "app/Backend.h"
+#include "app/GuardedApplication.h"
 #include "app/Program.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -44,7 +44,7 @@ int main(int argc, char* argv[])
         qgetenv("TABULON_BACKEND") != "sim")
         qputenv("QT_QPA_PLATFORM", "xcb");
 
-    QApplication app(argc, argv);
+    tabulon::GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tabulon"));
     QApplication::setQuitOnLastWindowClosed(false);
 

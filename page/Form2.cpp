@@ -2,6 +2,7 @@
 
 #include "app/Form1.h"
 #include "app/Twips.h"
+#include "automation/Guarded.h"
 
 #include <QPushButton>
 
@@ -30,9 +31,13 @@ Form2::Form2(Form1& main) : QWidget(&main, Qt::Window), m_main(main)
     Command1 = button("Command1", QStringLiteral("+"), 0, 375);
     Command3 = button("Command3", QStringLiteral("RESET"), 360, 855);
     Command2 = button("Command2", QStringLiteral("-"), 1200, 375);
-    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
+    using automation::guardedHandler;
+    connect(Command1, &QPushButton::clicked, this,
+            guardedHandler("Form2.Command1_Click", this, &Form2::Command1_Click));
+    connect(Command2, &QPushButton::clicked, this,
+            guardedHandler("Form2.Command2_Click", this, &Form2::Command2_Click));
+    connect(Command3, &QPushButton::clicked, this,
+            guardedHandler("Form2.Command3_Click", this, &Form2::Command3_Click));
 
     twips.centre(*this, 1560, 360);
 }

@@ -3,6 +3,7 @@
 #include "app/CheckValue.h"
 #include "app/Form1.h"
 #include "app/Twips.h"
+#include "automation/Guarded.h"
 #include "page/ColorSettings.h"
 
 #include <QCheckBox>
@@ -64,6 +65,7 @@ Form3::Form3(Form1& main) : QWidget(&main, Qt::Window), m_module(main.module())
     const Twips twips(main.platform().windows.screen());
     const auto label = [&](QWidget* parent, const char* name, const QString& caption) {
         auto* control = new QLabel(caption, parent);
+        control->setTextFormat(Qt::PlainText);
         control->setObjectName(QString::fromUtf8(name));
         return control;
     };
@@ -91,9 +93,13 @@ Form3::Form3(Form1& main) : QWidget(&main, Qt::Window), m_module(main.module())
         Command1[static_cast<std::size_t>(index)] =
             button(QStringLiteral("Command1(%1)").arg(index), captions[slot], where);
         connect(Command1[static_cast<std::size_t>(index)], &QPushButton::clicked, this,
-                [this, index] { Command1_Click(index); });
+                [this, index] {
+                    automation::guarded("Form3.Command1_Click", [&] { Command1_Click(index); });
+                });
     }
-    connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
+    using automation::guardedHandler;
+    connect(Command2, &QPushButton::clicked, this,
+            guardedHandler("Form3.Command2_Click", this, &Form3::Command2_Click));
 
     // The two previews, each headed on its left.
     const QString texts[] = {QStringLiteral("TEXT"), QStringLiteral("リンク"),
@@ -107,6 +113,7 @@ Form3::Form3(Form1& main) : QWidget(&main, Qt::Window), m_module(main.module())
         const int width = kPreviewWidth / 4;
         for (int i = 0; i < 4; ++i) {
             auto* text = new QLabel(texts[i], picture);
+            text->setTextFormat(Qt::PlainText);
             text->setObjectName(QStringLiteral("%1(%2)").arg(QString::fromUtf8(labelName)).arg(i));
             text->setAlignment(Qt::AlignCenter);
             text->setAutoFillBackground(true);
@@ -137,10 +144,14 @@ Form3::Form3(Form1& main) : QWidget(&main, Qt::Window), m_module(main.module())
                       twips.rect(kPreviewLeft + 2 * (width + 90), bottom, width, kButtonHeight));
     Command6 = button(QStringLiteral("Command6"), QStringLiteral("設定"),
                       twips.rect(kPreviewLeft + 3 * (width + 90), bottom, width, kButtonHeight));
-    connect(Command8, &QPushButton::clicked, this, &Form3::Command8_Click);
-    connect(Command9, &QPushButton::clicked, this, &Form3::Command9_Click);
-    connect(Command7, &QPushButton::clicked, this, &Form3::Command7_Click);
-    connect(Command6, &QPushButton::clicked, this, &Form3::Command6_Click);
+    connect(Command8, &QPushButton::clicked, this,
+            guardedHandler("Form3.Command8_Click", this, &Form3::Command8_Click));
+    connect(Command9, &QPushButton::clicked, this,
+            guardedHandler("Form3.Command9_Click", this, &Form3::Command9_Click));
+    connect(Command7, &QPushButton::clicked, this,
+            guardedHandler("Form3.Command7_Click", this, &Form3::Command7_Click));
+    connect(Command6, &QPushButton::clicked, this,
+            guardedHandler("Form3.Command6_Click", this, &Form3::Command6_Click));
 
     twips.centre(*this, 6360, 2985);
     Form_Load();

@@ -3,6 +3,7 @@
 #include "app/Form1.h"
 #include "app/Twips.h"
 #include "automation/Error.h"
+#include "automation/Guarded.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -61,12 +62,14 @@ Form6::Form6(Form1& main) : QWidget(&main, Qt::Window), m_main(main)
     const Twips twips(main.platform().windows.screen());
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setTextFormat(Qt::PlainText);
     Image1->setGeometry(twips.rect(480, 480, 480, 480));
     Image1->setPixmap(programIcon(Image1->width()));
 
     const auto label = [&](const char* name, const QString& caption, int left, int top,
                            const QFont& font) {
         auto* control = new QLabel(caption, this);
+        control->setTextFormat(Qt::PlainText);
         control->setObjectName(QString::fromUtf8(name));
         control->setFont(font);
         control->move(twips.x(left), twips.y(top));
@@ -88,7 +91,8 @@ Form6::Form6(Form1& main) : QWidget(&main, Qt::Window), m_main(main)
     Command1 = new QPushButton(QStringLiteral("OK"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(twips.rect(4800, 360, 1095, 375));
-    connect(Command1, &QPushButton::clicked, this, &Form6::Command1_Click);
+    connect(Command1, &QPushButton::clicked, this,
+            automation::guardedHandler("Form6.Command1_Click", this, &Form6::Command1_Click));
 
     twips.centre(*this, 6300, 2640);
     Form_Load();
@@ -109,9 +113,9 @@ bool Form6::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonDblClick) {
         if (watched == Label4)
-            Label4_DblClick();
+            automation::guarded("Form6.Label4_DblClick", [this] { Label4_DblClick(); });
         else if (watched == Label5)
-            Label5_DblClick();
+            automation::guarded("Form6.Label5_DblClick", [this] { Label5_DblClick(); });
     }
     return QWidget::eventFilter(watched, event);
 }

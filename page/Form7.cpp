@@ -2,6 +2,7 @@
 
 #include "app/Form1.h"
 #include "app/Twips.h"
+#include "automation/Guarded.h"
 #include "page/PageReport.h"
 #include "page/ReportFile.h"
 
@@ -38,8 +39,11 @@ Form7::Form7(Form1& main) : QWidget(&main, Qt::Window), m_main(main)
     Command2 = new QPushButton(QStringLiteral("テキストに保存"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
     Command2->setGeometry(twips.rect(1320, 120, 1455, 375));
-    connect(Command1, &QPushButton::clicked, this, &Form7::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &Form7::Command2_Click);
+    using automation::guardedHandler;
+    connect(Command1, &QPushButton::clicked, this,
+            guardedHandler("Form7.Command1_Click", this, &Form7::Command1_Click));
+    connect(Command2, &QPushButton::clicked, this,
+            guardedHandler("Form7.Command2_Click", this, &Form7::Command2_Click));
 
     Text1 = new QPlainTextEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));

@@ -2,6 +2,7 @@
 
 #include "app/Form1.h"
 #include "app/Twips.h"
+#include "automation/Guarded.h"
 #include "registry/AppLaunch.h"
 #include "registry/EditorWidgets.h"
 #include "registry/RegisteredLists.h"
@@ -46,9 +47,13 @@ Form4::Form4(Form1& owner) : QWidget(&owner, Qt::Window), m_owner(owner)
     ListView1 = makeListView(*this);
     ListView1->setGeometry(twips.rect(0, 1200, 5775, 1455));
 
-    connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
-    connect(Command6, &QPushButton::clicked, this, &Form4::Command6_Click);
+    using automation::guardedHandler;
+    connect(Command1, &QPushButton::clicked, this,
+            guardedHandler("Form4.Command1_Click", this, &Form4::Command1_Click));
+    connect(Command2, &QPushButton::clicked, this,
+            guardedHandler("Form4.Command2_Click", this, &Form4::Command2_Click));
+    connect(Command6, &QPushButton::clicked, this,
+            guardedHandler("Form4.Command6_Click", this, &Form4::Command6_Click));
     ListView1->viewport()->installEventFilter(this);
 }
 
@@ -140,7 +145,7 @@ void Form4::resizeEvent(QResizeEvent* event)
 bool Form4::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        ListView1_DblClick();
+        automation::guarded("Form4.ListView1_DblClick", [this] { ListView1_DblClick(); });
         return true;
     }
     return QWidget::eventFilter(watched, event);

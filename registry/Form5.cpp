@@ -2,6 +2,7 @@
 
 #include "app/Form1.h"
 #include "app/Twips.h"
+#include "automation/Guarded.h"
 #include "registry/EditorWidgets.h"
 #include "registry/RegisteredLists.h"
 
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTreeWidget>
 
 namespace tabulon {
@@ -44,10 +46,15 @@ Form5::Form5(Form1& owner) : QWidget(&owner, Qt::Window), m_owner(owner)
     ListView1 = makeListView(*this);
     ListView1->setGeometry(twips.rect(0, 1200, 6255, 1935));
 
-    connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
-    connect(ListView1, &QTreeWidget::itemClicked, this, &Form5::ListView1_Click);
-    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, &Form5::onSelectionChanged);
+    using automation::guardedHandler;
+    connect(Command1, &QPushButton::clicked, this,
+            guardedHandler("Form5.Command1_Click", this, &Form5::Command1_Click));
+    connect(Command2, &QPushButton::clicked, this,
+            guardedHandler("Form5.Command2_Click", this, &Form5::Command2_Click));
+    connect(ListView1, &QTreeWidget::itemClicked, this,
+            guardedHandler("Form5.ListView1_Click", this, &Form5::ListView1_Click));
+    connect(ListView1, &QTreeWidget::itemSelectionChanged, this,
+            guardedHandler("Form5.onSelectionChanged", this, &Form5::onSelectionChanged));
     ListView1->viewport()->installEventFilter(this);
 }
 
@@ -81,9 +88,8 @@ void Form5::fillList(int selected)
         const SiteEntry& entry = module.SiteList[static_cast<std::size_t>(i)];
         rows.emplace_back(entry.Name, entry.URL);
     }
-    m_filling = true;
+    const QScopedValueRollback filling(m_filling, true);
     fillListView(*ListView1, rows, selected);
-    m_filling = false;
 }
 
 void Form5::Form_Resize()
@@ -153,7 +159,7 @@ bool Form5::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         // The press before it has selected the row under the pointer, or none.
-        ListView1_DblClick();
+        automation::guarded("Form5.ListView1_DblClick", [this] { ListView1_DblClick(); });
         return true;
     }
     return QWidget::eventFilter(watched, event);

@@ -14,9 +14,7 @@ namespace {
 // after it by a line when the file is read back.
 void appendLine(std::string& out, const std::string& utf8)
 {
-    std::string bytes = toCp932(utf8);
-    std::erase_if(bytes, [](char c) { return c == '\r' || c == '\n'; });
-    out += bytes;
+    out += toCp932Line(utf8);
     out += "\r\n";
 }
 

@@ -1,8 +1,8 @@
 // tabulon-scenario: runs the program on the simulated desktop, driven by a scenario
 // file, and prints what it looks like at each dump step.
+#include "app/GuardedApplication.h"
 #include "scenario/Runner.h"
 
-#include <QApplication>
 #include <csignal>
 #include <cstring>
 #include <iostream>
@@ -25,7 +25,7 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::signal(SIGPIPE, SIG_IGN);
     qInstallMessageHandler(keepQtQuiet);
-    QApplication app(argc, argv);
+    tabulon::GuardedApplication app(argc, argv);
 
     std::optional<std::filesystem::path> workdir;
     std::string scenario;

@@ -1,5 +1,6 @@
 // The tests that need a QApplication: the windows and the scenario runner, offscreen.
-#include <QApplication>
+#include "app/GuardedApplication.h"
+
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
@@ -10,7 +11,7 @@ int main(int argc, char** argv)
         if (type == QtCriticalMsg || type == QtFatalMsg)
             fprintf(stderr, "%s\n", qPrintable(message));
     });
-    QApplication app(argc, argv);
+    tabulon::GuardedApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <iostream>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -41,20 +44,6 @@ public:
 private:
     int m_fd;
 };
-
-// Opens a file for reading; -1 for a folder too, which open() would accept.
-int openForReading(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 ssize_t readSome(int fd, char* buffer, std::size_t size)
 {
@@ -128,7 +117,53 @@ void syncFolder(const std::string& folder)
         ::fsync(fd.get());
 }
 
+std::string megabytes(std::size_t bytes)
+{
+    return std::to_string(bytes >> 20) + " MiB";
+}
+
 } // namespace
+
+LocalFileSystem::LocalFileSystem(std::ostream& log) : m_log(log) {}
+
+LocalFileSystem::LocalFileSystem() : LocalFileSystem(std::cerr) {}
+
+void LocalFileSystem::report(const std::string& path, const std::string& what)
+{
+    if (m_reported.insert(path).second)
+        m_log << "tabulon: " << path << ": " << what << '\n' << std::flush;
+}
+
+void LocalFileSystem::readWell(const std::string& path)
+{
+    m_reported.erase(path);
+}
+
+// Opens an ordinary file for reading; -1 for anything else. Opening does not wait for
+// a FIFO's writer or a device, and a terminal never becomes the program's own.
+int LocalFileSystem::openForReading(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            report(path, std::string("left unread: ") + std::strerror(errno));
+        return -1;
+    }
+    struct stat st;
+    std::string refusal;
+    if (::fstat(fd, &st) != 0)
+        refusal = std::string("left unread: ") + std::strerror(errno);
+    else if (!S_ISREG(st.st_mode))
+        refusal = "left unread: not an ordinary file";
+    else if (static_cast<std::uintmax_t>(st.st_size) > kMaxFileBytes)
+        refusal = "left unread and untouched: larger than " + megabytes(kMaxFileBytes);
+    if (!refusal.empty()) {
+        report(path, refusal);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 bool LocalFileSystem::isFile(const std::string& path)
 {
@@ -171,12 +206,21 @@ std::optional<std::string> LocalFileSystem::readFile(const std::string& path)
     std::vector<char> buffer(kReadChunk);
     while (true) {
         const ssize_t n = readSome(fd.get(), buffer.data(), buffer.size());
-        if (n < 0)
+        if (n < 0) {
+            report(path, std::string("left unread: ") + std::strerror(errno));
             return std::nullopt;
+        }
         if (n == 0)
-            return bytes;
+            break;
+        // A file can grow while it is read, or claim no size at all.
+        if (bytes.size() + static_cast<std::size_t>(n) > kMaxFileBytes) {
+            report(path, "left unread and untouched: larger than " + megabytes(kMaxFileBytes));
+            return std::nullopt;
+        }
         bytes.append(buffer.data(), static_cast<std::size_t>(n));
     }
+    readWell(path);
+    return bytes;
 }
 
 bool LocalFileSystem::readLines(const std::string& path,
@@ -190,12 +234,37 @@ bool LocalFileSystem::readLines(const std::string& path,
     std::string partial;
     // A CR ended the last buffer; an LF opening the next one belongs to it.
     bool afterCr = false;
+    std::size_t total = 0;
+    bool cut = false;
+    // Adds to the line being gathered, never past the longest line kept.
+    const auto gather = [&](const char* data, std::size_t size) {
+        const std::size_t room = kMaxLineBytes - partial.size();
+        if (size > room) {
+            size = room;
+            cut = true;
+        }
+        partial.append(data, size);
+    };
+    const auto finish = [&] {
+        if (cut)
+            report(path, "lines longer than " + megabytes(kMaxLineBytes) + " were cut");
+        else
+            readWell(path);
+        return true;
+    };
     while (true) {
         const ssize_t got = readSome(fd.get(), buffer.data(), buffer.size());
-        if (got < 0)
+        if (got < 0) {
+            report(path, std::string("left unread: ") + std::strerror(errno));
             return false;
+        }
         if (got == 0)
             break;
+        total += static_cast<std::size_t>(got);
+        if (total > kMaxFileBytes) {
+            report(path, "left unread and untouched: larger than " + megabytes(kMaxFileBytes));
+            return false;
+        }
         const char* data = buffer.data();
         const auto size = static_cast<std::size_t>(got);
         std::size_t i = 0;
@@ -207,19 +276,19 @@ bool LocalFileSystem::readLines(const std::string& path,
             while (j < size && data[j] != '\r' && data[j] != '\n')
                 ++j;
             if (j == size) {
-                partial.append(data + i, size - i);
+                gather(data + i, size - i);
                 break;
             }
             bool more;
-            if (partial.empty()) {
+            if (partial.empty() && j - i <= kMaxLineBytes) {
                 more = onLine(std::string_view(data + i, j - i));
             } else {
-                partial.append(data + i, j - i);
+                gather(data + i, j - i);
                 more = onLine(partial);
                 partial.clear();
             }
             if (!more)
-                return true;
+                return finish();
             if (data[j] == '\r') {
                 if (j + 1 < size && data[j + 1] == '\n')
                     ++j;
@@ -231,7 +300,7 @@ bool LocalFileSystem::readLines(const std::string& path,
     }
     if (!partial.empty())
         onLine(partial);
-    return true;
+    return finish();
 }
 
 bool LocalFileSystem::replaceFile(const std::string& path, std::string_view bytes)
@@ -247,8 +316,11 @@ bool LocalFileSystem::replaceFile(const std::string& path, std::string_view byte
 
     struct stat old;
     const bool existed = ::stat(target.c_str(), &old) == 0;
-    if (existed && S_ISDIR(old.st_mode))
+    // A folder, a FIFO or a device in the file's place is not the program's to replace.
+    if (existed && !S_ISREG(old.st_mode)) {
+        report(path, "left unwritten: not an ordinary file");
         return false;
+    }
 
     // Hidden, next to the file so the rename stays on one file system; the name is
     // shortened so the template always fits in a file name.

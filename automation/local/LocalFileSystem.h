@@ -2,6 +2,9 @@
 
 #include "automation/FileSystem.h"
 
+#include <iosfwd>
+#include <set>
+
 namespace automation {
 
 // The machine's own file system. Listings are sorted by name; hidden files are those
@@ -9,6 +12,11 @@ namespace automation {
 class LocalFileSystem : public FileSystem
 {
 public:
+    // A file left unread or unwritten for any reason but being missing is said on log in
+    // one line, once for each path until that path reads again.
+    explicit LocalFileSystem(std::ostream& log);
+    LocalFileSystem();
+
     bool isFile(const std::string& path) override;
     std::vector<std::string> listFiles(const std::string& folder,
                                        const std::string& suffix) override;
@@ -19,6 +27,14 @@ public:
     // over the old one, keeping the old file's permissions.
     bool replaceFile(const std::string& path, std::string_view bytes) override;
     bool DeleteFile(const std::string& path) override;
+
+private:
+    int openForReading(const std::string& path);
+    void report(const std::string& path, const std::string& what);
+    void readWell(const std::string& path);
+
+    std::ostream& m_log;
+    std::set<std::string> m_reported;
 };
 
 } // namespace automation

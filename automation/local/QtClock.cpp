@@ -1,5 +1,7 @@
 #include "automation/local/QtClock.h"
 
+#include "automation/Guarded.h"
+
 #include <QEventLoop>
 #include <QTimer>
 
@@ -13,7 +15,9 @@ public:
     QtTimer(int intervalMs, std::function<void()> onTick)
     {
         m_timer.setInterval(intervalMs);
-        QObject::connect(&m_timer, &QTimer::timeout, [tick = std::move(onTick)] { tick(); });
+        // A tick that fails must not take the event loop with it.
+        QObject::connect(&m_timer, &QTimer::timeout,
+                         [tick = std::move(onTick)] { guarded("a timer tick", tick); });
         m_timer.start();
     }
 

@@ -44,6 +44,8 @@ MsgBoxAnswer QtDialogs::MsgBox(const std::string& text, const std::string& title
 {
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
                     QString::fromStdString(text));
+    // The text carries page titles, list entries and file names: never markup.
+    box.setTextFormat(Qt::PlainText);
     QPushButton* ok = box.addButton(QMessageBox::Ok);
     box.setDefaultButton(ok);
     if (buttons == MsgBoxButtons::OKCancel)

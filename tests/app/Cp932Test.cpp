@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace tabulon {
 namespace {
@@ -14,6 +15,7 @@ using namespace std::string_literals;
 // U+10FF00 + byte, as UTF-8.
 const std::string kEsc80 = "\xF4\x8F\xBE\x80";
 const std::string kEsc81 = "\xF4\x8F\xBE\x81";
+const std::string kEsc82 = "\xF4\x8F\xBE\x82";
 const std::string kEsc85 = "\xF4\x8F\xBE\x85";
 const std::string kEscA0 = "\xF4\x8F\xBE\xA0";
 const std::string kEscFC = "\xF4\x8F\xBF\xBC";
@@ -121,6 +123,96 @@ TEST(Cp932, RandomBytesRoundTrip)
     const std::string decoded = fromCp932(bytes);
     EXPECT_EQ(toCp932(decoded), bytes);
     EXPECT_FALSE(isValidCp932(bytes));
+}
+
+// Random byte strings drawn mostly from the bytes that make trouble: lead bytes of rows
+// with and without duplicate codes, trail bytes, bytes that are never valid, NUL, ASCII
+// that can be a trail byte; a fixed seed keeps every run the same.
+std::vector<std::string> damagedStrings()
+{
+    static const unsigned char kTricky[] = {
+        0x00, 0x0A, 0x40, 0x54, 0x5B, 0x5C, 0x60, 0x7F, 0x80, 0x81, 0x82, 0x87, 0x88, 0x90, 0x9F,
+        0xA0, 0xCA, 0xE0, 0xED, 0xEE, 0xEF, 0xF0, 0xFA, 0xFB, 0xFC, 0xFD, 0xFE, 0xFF, 'a',  '`'};
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<int> length(0, 64);
+    std::uniform_int_distribution<std::size_t> tricky(0, std::size(kTricky) - 1);
+    std::uniform_int_distribution<int> any(0, 255);
+    std::vector<std::string> strings;
+    for (int n = 0; n < 20000; ++n) {
+        std::string bytes;
+        for (int i = length(random); i > 0; --i)
+            bytes += static_cast<char>(any(random) < 192 ? kTricky[tricky(random)] : any(random));
+        strings.push_back(std::move(bytes));
+    }
+    return strings;
+}
+
+TEST(Cp932, DamagedTextReadsBackTheSameAfterItIsWrittenBack)
+{
+    for (const std::string& bytes : damagedStrings()) {
+        const std::string text = fromCp932(bytes);
+        const std::string written = toCp932(text);
+        ASSERT_EQ(fromCp932(written), text) << ::testing::PrintToString(bytes);
+        // Only characters with two codes may change their bytes, never their length.
+        ASSERT_EQ(written.size(), bytes.size()) << ::testing::PrintToString(bytes);
+    }
+}
+
+TEST(Cp932, AnEscapedLeadByteKeepsToItself)
+{
+    struct Case
+    {
+        std::string cp932;
+        std::string utf8;
+    };
+    // Each reads with its lead byte escaped; written back, the next character's usual
+    // code would complete that lead byte into another character, so its other code is
+    // written: the very bytes read.
+    const Case cases[] = {
+        {"\x82\xFA\x54", kEsc82 + "￢"}, // not 0x82 0x81 0xCA, "ａﾊ"
+        {"\x82\xFA\x5B", kEsc82 + "∵"},  // not 0x82 0x81 0xE6
+        {"\x82\xFA\x4A", kEsc82 + "Ⅰ"},  // not 0x82 0x87 0x54
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(fromCp932(c.cp932), c.utf8);
+        EXPECT_EQ(toCp932(c.utf8), c.cp932);
+    }
+    // Lone lead bytes at the end, before ASCII, before another lead byte, before NUL,
+    // and next to valid double-byte characters, come back byte for byte.
+    for (const std::string& bytes :
+         {"\x82"s, "a\x82"s, "\x82 a"s, "\x82\x82\x82"s, "\x88\x82\xA0"s, "\x82\0"s,
+          "\x82\xA0\x82"s, "\xFC\x82\xA0"s, "\x80\xA0\xFD\xFE\xFF"s, "\x9F\xFD"s}) {
+        EXPECT_EQ(toCp932(fromCp932(bytes)), bytes) << ::testing::PrintToString(bytes);
+    }
+}
+
+TEST(Cp932, EditedTextNextToAnEscapeKeepsEveryCharacterItShows)
+{
+    // Typing after an escaped lead byte: written as they are, 0x82 0x60 would read back
+    // as "Ａ" and 0x82 0x83 0x41 as "ｃA". The escape gives way to '?' instead.
+    EXPECT_EQ(toCp932(kEsc82 + "`"), "?`");
+    EXPECT_EQ(fromCp932(toCp932(kEsc82 + "`")), "?`");
+    EXPECT_EQ(fromCp932(toCp932(kEsc82 + "ア")), "?ア");
+    // Two escapes that would make a character: the first gives way.
+    EXPECT_EQ(toCp932(kEsc82 + kEscA0), "?\xA0");
+    // Nothing to join: both stay.
+    EXPECT_EQ(toCp932(kEsc82 + kEscFD), "\x82\xFD");
+    EXPECT_EQ(toCp932(kEsc85 + "@"), "\x85@");
+}
+
+TEST(Cp932, OneLineNeverHoldsALineBreak)
+{
+    // Taken out before encoding, a line break cannot leave two escaped bytes side by
+    // side: 0x82 then LF then 0xA0 must not become "ぁ".
+    const std::string esc0A = "\xF4\x8F\xBC\x8A";
+    const std::string esc0D = "\xF4\x8F\xBC\x8D";
+    EXPECT_EQ(toCp932Line("a\r\nb" + esc0D + esc0A + "c"), "abc");
+    EXPECT_EQ(toCp932Line(kEsc82 + "\n" + kEscA0), "?\xA0");
+    EXPECT_EQ(toCp932Line(kEsc82 + "\n" + kEscFD), "\x82\xFD");
+    for (const std::string& bytes : damagedStrings()) {
+        const std::string line = toCp932Line(fromCp932(bytes));
+        ASSERT_EQ(line.find_first_of("\r\n"), std::string::npos);
+    }
 }
 
 TEST(Cp932, EncodesWhatCp932LacksAsQuestionMarks)

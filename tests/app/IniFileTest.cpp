@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tabulon {
@@ -273,6 +274,32 @@ TEST_F(IniFileOnDisk, CreatesUpdatesAndReadsTheFile)
     ASSERT_TRUE(ini.write("Main", "title", "x"));
     EXPECT_EQ(contents(ini.path()), "[Main]\r\ntitle=x\r\nCount=3\r\n");
     EXPECT_EQ(ini.read("MAIN", "COUNT"), "3");
+}
+
+TEST_F(IniFileOnDisk, ASettingsFileItCannotReadIsKeptAsItIs)
+{
+    // Too large: the program runs on its defaults, and the one key it would write must
+    // not take the place of everything else the file holds.
+    const std::string big = path("Tabulon.ini");
+    const std::string head = "[Wposition]\r\nx1=300\r\n";
+    std::ofstream(big, std::ios::binary) << head;
+    std::filesystem::resize_file(big, automation::FileSystem::kMaxFileBytes + 1);
+    IniFile ini(m_fs, big);
+    EXPECT_EQ(ini.read("Wposition", "x1"), "");
+    EXPECT_FALSE(ini.write("Wposition", "x1", "105"));
+    EXPECT_EQ(std::filesystem::file_size(big), automation::FileSystem::kMaxFileBytes + 1);
+    std::ifstream in(big, std::ios::binary);
+    std::string start(head.size(), '\0');
+    in.read(start.data(), static_cast<std::streamsize>(start.size()));
+    EXPECT_EQ(start, head);
+
+    // A FIFO in its place is neither waited on nor replaced.
+    const std::string fifo = path("Fifo.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    IniFile other(m_fs, fifo);
+    EXPECT_EQ(other.read("Wposition", "x1"), "");
+    EXPECT_FALSE(other.write("Wposition", "x1", "105"));
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
 
 TEST_F(IniFileOnDisk, FailsWithoutTouchingAnythingWhenTheFolderIsMissing)

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -233,6 +234,79 @@ TEST_F(LocalFileSystemTest, ReplaceFileThatCannotBeWrittenWholeLeavesTheOldFile)
     EXPECT_FALSE(replaced);
     EXPECT_EQ(contents("f.txt"), "old");
     EXPECT_EQ(everything(), (Lines{"f.txt"}));
+}
+
+// A file of the given size that takes no room on disk.
+void makeSparse(const std::string& path, std::size_t size)
+{
+    std::ofstream(path, std::ios::binary) << "[Wposition]\r\nx1=105\r\n";
+    fs::resize_file(path, size);
+}
+
+TEST_F(LocalFileSystemTest, AFileOverTheLimitIsLeftUnreadAndSaidOnce)
+{
+    std::ostringstream log;
+    LocalFileSystem files(log);
+    const std::size_t limit = FileSystem::kMaxFileBytes;
+    makeSparse(path("big.ini"), limit + 1);
+    int lines = 0;
+    EXPECT_EQ(files.readFile(path("big.ini")), std::nullopt);
+    EXPECT_FALSE(files.readLines(path("big.ini"), [&](std::string_view) { return ++lines, true; }));
+    EXPECT_EQ(lines, 0);
+    EXPECT_EQ(log.str(),
+              "tabulon: " + path("big.ini") + ": left unread and untouched: larger than 16 MiB\n");
+    EXPECT_EQ(fs::file_size(path("big.ini")), limit + 1);
+
+    // At the limit it reads; once it has read, a file grown too large is said again.
+    fs::resize_file(path("big.ini"), limit);
+    const auto bytes = files.readFile(path("big.ini"));
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_EQ(bytes->size(), limit);
+    fs::resize_file(path("big.ini"), limit + 1);
+    EXPECT_EQ(files.readFile(path("big.ini")), std::nullopt);
+    const std::string said = log.str();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;
+}
+
+TEST_F(LocalFileSystemTest, AFifoOrADeviceIsNeitherWaitedOnNorReplaced)
+{
+    std::ostringstream log;
+    LocalFileSystem files(log);
+    // Opened for reading the ordinary way, a FIFO with no writer would block for ever.
+    ASSERT_EQ(::mkfifo(path("fifo.ini").c_str(), 0600), 0);
+    fs::create_symlink("/dev/null", m_dir / "null.ini");
+    fs::create_symlink("/dev/zero", m_dir / "zero.txt");
+    for (const char* name : {"fifo.ini", "null.ini", "zero.txt"}) {
+        EXPECT_EQ(files.readFile(path(name)), std::nullopt) << name;
+        EXPECT_FALSE(files.readLines(path(name), [](std::string_view) { return true; })) << name;
+        EXPECT_FALSE(files.replaceFile(path(name), "x")) << name;
+    }
+    EXPECT_TRUE(fs::is_fifo(m_dir / "fifo.ini"));
+    EXPECT_TRUE(fs::is_symlink(m_dir / "null.ini"));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_EQ(everything(), (Lines{"fifo.ini", "null.ini", "zero.txt"}));
+    const std::string said = log.str();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 3) << said;
+}
+
+TEST_F(LocalFileSystemTest, ALineOverTheLimitIsCutAndTheRestSkipped)
+{
+    std::ostringstream log;
+    LocalFileSystem files(log);
+    const std::size_t limit = FileSystem::kMaxLineBytes;
+    // Over the limit by a little and by several buffers, starting anywhere in a buffer.
+    for (const std::size_t before : {std::size_t{0}, std::size_t{65530}}) {
+        const std::string prefix(before, 'p');
+        put("long.txt", prefix + "\r\n" + std::string(limit + 7, 'a') + "\r\nnext\r\n" +
+                            std::string(3 * limit, 'b') + "z");
+        std::vector<std::string> got;
+        ASSERT_TRUE(files.readLines(path("long.txt"), [&](std::string_view line) {
+            got.emplace_back(line);
+            return true;
+        }));
+        EXPECT_EQ(got, (Lines{prefix, std::string(limit, 'a'), "next", std::string(limit, 'b')}));
+    }
+    EXPECT_EQ(log.str(), "tabulon: " + path("long.txt") + ": lines longer than 1 MiB were cut\n");
 }
 
 TEST_F(LocalFileSystemTest, ListFiles)

@@ -116,6 +116,49 @@ TEST_F(ListFileTest, DecodesCp932AndKeepsOddBytes)
     EXPECT_EQ(contents("copy.txt"), bytes);
 }
 
+TEST_F(ListFileTest, EditingOneEntryChangesNoOther)
+{
+    // Damaged lines of every kind, and characters with two codes.
+    const std::vector<std::string> lines = {
+        "\x82!a",                  // a lead byte before ASCII that is no trail byte
+        "\x82",                    // at the end of a line
+        "\0\x80\xA0\xFD\xFE\xFF"s, // NUL and bytes that are never valid
+        "\x88\x82\xA0\x82",        // before another lead byte, next to a valid character
+        "\x82\xFA\x54",            // before a character whose usual code would join it
+        "\x85\x40",                // an unassigned code
+        "\xED\x40",                // a character with two codes
+        "\xE0",
+    };
+    std::string bytes;
+    for (const std::string& line : lines)
+        bytes += line + "\r\n";
+    const std::optional<Entries> before = read(bytes);
+    ASSERT_TRUE(before.has_value());
+    ASSERT_EQ(before->size(), lines.size() / 2);
+
+    for (std::size_t k = 0; k < before->size(); ++k) {
+        // Something typed after a lone lead byte could make a character with it.
+        Entries edited = *before;
+        edited[k].value += "`ア";
+        ASSERT_TRUE(writeListFile(m_fs, path("edited.txt"), edited));
+        const std::optional<Entries> after = readListFile(m_fs, path("edited.txt"), 100);
+        ASSERT_TRUE(after.has_value());
+        ASSERT_EQ(after->size(), before->size()) << k;
+        for (std::size_t j = 0; j < before->size(); ++j) {
+            if (j != k) {
+                EXPECT_EQ((*after)[j], (*before)[j]) << k << " " << j;
+            }
+        }
+        EXPECT_EQ((*after)[k].name, (*before)[k].name);
+        EXPECT_TRUE((*after)[k].value.ends_with("`ア")) << k;
+    }
+    // Untouched, every line comes back byte for byte but the one of two codes.
+    ASSERT_TRUE(writeListFile(m_fs, path("same.txt"), *before));
+    std::string expected = bytes;
+    expected.replace(expected.find("\xED\x40"), 2, "\xFA\x5C");
+    EXPECT_EQ(contents("same.txt"), expected);
+}
+
 TEST_F(ListFileTest, MegabyteLineKeepsItsNeighbours)
 {
     const std::string longValue(1 << 20, 'x');

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tabulon {
@@ -109,6 +110,33 @@ TEST_F(RegisteredListsTest, AChangeThatCannotBeSavedIsUndone)
     EXPECT_EQ(apps(), savedApps);
     EXPECT_EQ(fileEntries("sitelist.txt"), savedSites);
     EXPECT_EQ(fileEntries("applist.txt"), savedApps);
+}
+
+TEST_F(RegisteredListsTest, AListFileThatCouldNotBeReadIsNeverWrittenOver)
+{
+    // Too large to read: the built-in entry stands in, and no change may replace the
+    // user's file with it.
+    const fs::path siteFile = m_dir / "sitelist.txt";
+    std::ofstream(siteFile, std::ios::binary) << "mine\r\nhttp://mine/\r\n";
+    fs::resize_file(siteFile, automation::FileSystem::kMaxFileBytes + 1);
+    m_module->LoadSiteList();
+    EXPECT_EQ(sites(), (std::vector<ListEntry>{{"天気予報", "https://tenki.jp/"}}));
+    EXPECT_FALSE(addSite(*m_module, {"B", "http://b/"}));
+    EXPECT_FALSE(changeSite(*m_module, 0, {"X", "http://x/"}));
+    EXPECT_EQ(sites(), (std::vector<ListEntry>{{"天気予報", "https://tenki.jp/"}}));
+    EXPECT_EQ(fs::file_size(siteFile), automation::FileSystem::kMaxFileBytes + 1);
+    // Once the file is gone, the list is saved again.
+    fs::remove(siteFile);
+    EXPECT_TRUE(addSite(*m_module, {"B", "http://b/"}));
+    EXPECT_EQ(fileEntries("sitelist.txt"),
+              (std::vector<ListEntry>{{"天気予報", "https://tenki.jp/"}, {"B", "http://b/"}}));
+
+    // Not an ordinary file: left as it is.
+    const fs::path appFile = m_dir / "applist.txt";
+    ASSERT_EQ(::mkfifo(appFile.c_str(), 0600), 0);
+    m_module->LoadAppList();
+    EXPECT_FALSE(addApp(*m_module, {"B", "/p/B"}));
+    EXPECT_TRUE(fs::is_fifo(appFile));
 }
 
 TEST_F(RegisteredListsTest, TheDefaultEntryStartsAnInstalledTextEditor)

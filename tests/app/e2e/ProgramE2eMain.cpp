@@ -2,6 +2,7 @@
 // and openbox of the test's own), Chromium, and a loopback server with the test pages.
 // The desktop exists before the QApplication, whose windows go to it over X11.
 #include "E2eDesktop.h"
+#include "app/GuardedApplication.h"
 
 #include <QApplication>
 #include <cstdlib>
@@ -60,7 +61,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "xcb");
     int result = 0;
     {
-        QApplication app(argc, argv);
+        tabulon::GuardedApplication app(argc, argv);
         QApplication::setQuitOnLastWindowClosed(false);
         result = RUN_ALL_TESTS();
     }
