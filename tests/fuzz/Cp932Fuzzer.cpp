@@ -92,6 +92,64 @@ bool sameBytesOrTwinCodes(std::string_view read, std::string_view written)
     return true;
 }
 
+bool isEscape(const Unit& u)
+{
+    return u.character != 0xFFFFFFFF && u.character >= kEscapeBase;
+}
+
+// Text encodes character by character: each character as it encodes alone, or in its
+// other code, or (an escaped byte) as '?'; and no escaped byte joins its neighbour
+// into another character, so the bytes read back as the pieces did alone. Without
+// escapes each character takes its usual code. A line break comes only from a line
+// break or the escape of one, and none at all from a text meant for one line.
+void checkEncoding(std::string_view text)
+{
+    const std::string encoded = toCp932(text);
+    std::string oneByOne;
+    std::string readAlone;
+    std::string withoutBreaks;
+    std::size_t lineBreaks = 0;
+    bool escapes = false;
+    std::size_t at = 0;
+    bool inPieces = true;
+    for (std::size_t i = 0; i < text.size();) {
+        const Unit u = unitAt(text, i);
+        i += u.bytes.size();
+        const std::string alone = toCp932(u.bytes);
+        oneByOne += alone;
+        if (isLineBreak(u.character))
+            ++lineBreaks;
+        else
+            withoutBreaks += u.bytes;
+        fuzzCheck(isLineBreak(u.character) || alone.find_first_of("\r\n") == std::string::npos,
+                  "only a line break encodes as one");
+        escapes = escapes || isEscape(u);
+        if (!isEscape(u))
+            fuzzCheck(isValidCp932(alone), "a character encodes as CP932 or '?'");
+        if (!inPieces)
+            continue;
+        const std::string_view piece = std::string_view(encoded).substr(at, alone.size());
+        if (piece == alone || (isEscape(u) && piece == "?") ||
+            (alone.size() == 2 && isValidCp932(piece) && fromCp932(piece) == fromCp932(alone))) {
+            readAlone += fromCp932(piece);
+            at += piece.size();
+        } else {
+            inPieces = false;
+        }
+    }
+    fuzzCheck(inPieces && at == encoded.size(), "text encodes character by character");
+    fuzzCheck(fromCp932(encoded) == readAlone, "an escaped byte joins no neighbour");
+    if (!escapes)
+        fuzzCheck(encoded == oneByOne, "without escapes each character takes its usual code");
+    std::size_t encodedBreaks = 0;
+    for (char c : encoded)
+        encodedBreaks += c == '\r' || c == '\n';
+    fuzzCheck(encodedBreaks <= lineBreaks, "no line break is made up");
+    const std::string line = toCp932Line(text);
+    fuzzCheck(line.find_first_of("\r\n") == std::string::npos, "a line stays one line");
+    fuzzCheck(line == toCp932(withoutBreaks), "a line is the text without its line breaks");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -121,32 +179,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    // Encoding: text without escapes gives the same bytes as its characters encoded
-    // one by one; a line break comes only from a line break (or the escape of one).
-    const std::string encoded = toCp932(bytes);
-    std::string oneByOne;
-    std::size_t lineBreaks = 0;
-    bool escapes = false;
-    for (std::size_t i = 0; i < bytes.size();) {
-        const Unit u = unitAt(bytes, i);
-        const std::string piece = toCp932(u.bytes);
-        if (isLineBreak(u.character))
-            ++lineBreaks;
-        else
-            fuzzCheck(piece.find_first_of("\r\n") == std::string::npos,
-                      "only a line break encodes as one");
-        if (u.character != 0xFFFFFFFF && u.character >= kEscapeBase)
-            escapes = true;
-        else
-            fuzzCheck(isValidCp932(piece), "a character encodes as CP932 or '?'");
-        oneByOne += piece;
-        i += u.bytes.size();
+    // Encoding: the input taken as text, and decoded text put together from two
+    // pieces, as an edit does.
+    checkEncoding(bytes);
+    if (!bytes.empty()) {
+        const std::size_t cut = data[0] % bytes.size();
+        checkEncoding(fromCp932(bytes.substr(cut)) + fromCp932(bytes.substr(0, cut)));
     }
-    if (!escapes)
-        fuzzCheck(encoded == oneByOne, "each character encodes on its own");
-    std::size_t encodedBreaks = 0;
-    for (char c : encoded)
-        encodedBreaks += c == '\r' || c == '\n';
-    fuzzCheck(encodedBreaks <= lineBreaks, "no line break is made up");
     return 0;
 }
