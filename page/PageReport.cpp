@@ -3,6 +3,7 @@
 #include "automation/Browser.h"
 #include "automation/Error.h"
 #include "automation/HtmlDocument.h"
+#include "automation/Limits.h"
 #include "automation/PageWindow.h"
 
 #include <utility>
@@ -22,6 +23,19 @@ template <typename T> T& existing(const std::shared_ptr<T>& object, const char* 
     if (!object)
         throw automation::Error(member, "nothing there");
     return *object;
+}
+
+// Whether the report may go on with another image or link.
+bool roomFor(const std::string& report, int index)
+{
+    return index < automation::limits::kMaxReportItems &&
+           report.size() < automation::limits::kMaxReportBytes;
+}
+
+// The line that stands for the images or links the report leaves out.
+std::string leftOut(const char* indent, int count)
+{
+    return indent + std::string("（以下 ") + std::to_string(count) + " 件は省略）";
 }
 
 } // namespace
@@ -68,22 +82,28 @@ std::string DispDataText(std::shared_ptr<automation::Browser> W)
     int n = 0;
     if (skipOnFailure([&] { n = D->collectionLength(DocumentCollection::images); })) {
         add("image: " + std::to_string(n));
-        for (int i = 0; i < n; ++i) {
+        int i = 0;
+        for (; i < n && roomFor(report, i); ++i) {
             const std::string index = std::to_string(i);
             skipOnFailure([&] { add("    URL(" + index + ")= " + D->imageHref(i)); });
             skipOnFailure([&] { add("        file size = " + D->imageFileSize(i)); });
         }
+        if (i < n)
+            add(leftOut("    ", n - i));
     }
     add("");
 
     int m = 0;
     if (skipOnFailure([&] { m = D->collectionLength(DocumentCollection::links); })) {
         add("link: " + std::to_string(m));
-        for (int i = 0; i < m; ++i) {
+        int i = 0;
+        for (; i < m && roomFor(report, i); ++i) {
             const std::string index = std::to_string(i);
             skipOnFailure([&] { add("   title(" + index + ")= " + D->linkInnerHTML(i)); });
             skipOnFailure([&] { add("      url(" + index + ")= " + D->linkHref(i) + kEnd); });
         }
+        if (i < m)
+            add(leftOut("   ", m - i));
     }
     add("");
     return report;

@@ -49,6 +49,8 @@ void replaceAll(std::string& text, std::string_view from, std::string_view to)
 
 void collect(std::vector<std::string>& List1, std::string_view address)
 {
+    if (!isOpenableAddress(address))
+        return;
     std::string s = NormalizeUrl(address);
     if (characterCount(s) >= kMinFrameAddress)
         List1.push_back(std::move(s));
@@ -109,6 +111,29 @@ void removeRepeats(std::vector<std::string>& entries)
 }
 
 } // namespace
+
+bool isOpenableAddress(std::string_view address)
+{
+    // Read as the browser reads an address: blanks and control characters in front
+    // are dropped, tabs and line breaks anywhere.
+    std::string s;
+    for (const char c : address) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((s.empty() && byte <= 0x20) || c == '\t' || c == '\r' || c == '\n')
+            continue;
+        s.push_back(c);
+    }
+    const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    std::size_t end = 0;
+    while (end < s.size() &&
+           (isLetter(s[end]) || (end > 0 && ((s[end] >= '0' && s[end] <= '9') || s[end] == '+' ||
+                                             s[end] == '-' || s[end] == '.'))))
+        ++end;
+    if (end == s.size() || s[end] != ':' || end < 2)
+        return true;
+    const std::string scheme = asciiLower(std::string_view(s).substr(0, end));
+    return scheme == "http" || scheme == "https" || scheme == "file" || scheme == "ftp";
+}
 
 std::string NormalizeUrl(std::string_view address)
 {

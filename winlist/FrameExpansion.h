@@ -37,6 +37,12 @@ struct FavoriteWait
     std::int64_t limitMs = kFavoriteWaitMs;
 };
 
+// Whether the expansion opens an address a page gave it: only one a user could open by
+// typing it, with the scheme http:, https:, file: or ftp:, or with none (a drive letter
+// is none). javascript:, data:, chrome: and every other scheme are left alone, as the
+// browser would run or show them with the program's authority.
+bool isOpenableAddress(std::string_view address);
+
 // Collects the frame addresses of the page in window p from its frame collection.
 // A frame whose address cannot be read is passed over.
 void GetFramesByDOM(automation::PageWindow& p, std::vector<std::string>& List1);

@@ -1,11 +1,14 @@
 #include "automation/chromium/ChromiumClient.h"
 
 #include "automation/Error.h"
+#include "automation/Limits.h"
+#include "automation/chromium/Checked.h"
 #include "automation/chromium/PageScripts.h"
 #include "automation/chromium/WebSocketTransport.h"
 
 #include <algorithm>
-#include <functional>
+#include <limits>
+#include <random>
 #include <thread>
 
 namespace automation::chromium {
@@ -14,16 +17,41 @@ using nlohmann::json;
 
 namespace {
 
-std::string text(const json& object, const char* key)
+std::string kindOf(const json& info)
 {
-    const auto it = object.find(key);
-    return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
+    return checked::lineAt(info, "type", 64);
 }
 
 bool isListedPage(const json& info)
 {
-    return text(info, "type") == "page" && text(info, "url").rfind("devtools://", 0) != 0;
+    return kindOf(info) == "page" &&
+           checked::lineAt(info, "url", limits::kMaxAddress).rfind("devtools://", 0) != 0;
 }
+
+std::string randomMark()
+{
+    std::random_device random;
+    std::string mark = "tabulon-";
+    for (int i = 0; i < 4; ++i) {
+        char part[9];
+        std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(random()));
+        mark += part;
+    }
+    return mark;
+}
+
+// What an exception says when a script found itself outside the program's world.
+constexpr std::string_view kNotOurWorld = "not the program's world";
+
+// The program's world: each script checks the mark first and gets its own arguments.
+std::string inWorld(const std::string& declaration)
+{
+    return "function (mark, ...args) { if (globalThis[mark] !== true) throw new Error(\"" +
+           std::string(kNotOurWorld) + "\"); return (" + declaration + ").apply(null, args); }";
+}
+
+// Where the program's scripts run in every page.
+constexpr const char* kWorldName = "tabulon";
 
 // Tabs and cross-site frames; the browser's own pages (omnibox and such) are no
 // business of the program.
@@ -33,7 +61,9 @@ const json kTargetFilter = json::array({{{"type", "page"}, {"exclude", false}},
 
 } // namespace
 
-ChromiumClient::ChromiumClient(ChromiumSettings settings) : m_settings(std::move(settings)) {}
+ChromiumClient::ChromiumClient(ChromiumSettings settings)
+    : m_settings(std::move(settings)), m_worldMark(randomMark())
+{}
 
 ChromiumClient::~ChromiumClient()
 {
@@ -201,6 +231,11 @@ json ChromiumClient::pageCall(const std::string& member, const std::string& targ
         // A script that never ends holds the page; ending it frees the page.
         s.post({member, "Runtime.terminateExecution", json::object(), sessionId,
                 m_settings.browserTimeout});
+        // Or the browser itself has stopped, and with it every page: asked once now, it
+        // costs one more wait, and every call after fails at once.
+        s.checkBrowser(member, m_settings.browserTimeout);
+        if (!s.alive())
+            lost();
         throw;
     } catch (const Error&) {
         if (!s.alive())
@@ -209,18 +244,24 @@ json ChromiumClient::pageCall(const std::string& member, const std::string& targ
     }
 }
 
-ChromiumClient::Target& ChromiumClient::record(const std::string& targetId, const json& info)
+ChromiumClient::Target* ChromiumClient::record(const std::string& targetId, const json& info)
 {
+    if (targetId.empty() || (!m_targets.count(targetId) && m_targets.size() >= kMaxTargets))
+        return nullptr;
     Target& target = m_targets[targetId];
     if (target.order == 0)
         target.order = m_nextOrder++;
     if (info.is_object()) {
-        target.type = text(info, "type");
-        target.url = text(info, "url");
-        target.title = text(info, "title");
-        target.parentId = text(info, "parentId");
+        std::string url = checked::lineAt(info, "url", limits::kMaxAddress);
+        // Another document: the program's world in the old one is gone with it.
+        if (url != target.url)
+            target.world = 0;
+        target.type = kindOf(info);
+        target.url = std::move(url);
+        target.title = checked::lineAt(info, "title", limits::kMaxPageText);
+        target.parentId = checked::idAt(info, "parentId");
     }
-    return target;
+    return &target;
 }
 
 ChromiumClient::Target& ChromiumClient::known(const std::string& member,
@@ -274,26 +315,29 @@ void ChromiumClient::processEvents()
         return;
     while (m_session->hasEvents()) {
         const json event = m_session->nextEvent();
-        const std::string method = text(event, "method");
-        const json params = event.value("params", json::object());
+        const std::string method = checked::lineAt(event, "method", 128);
+        const json& params = checked::objectAt(event, "params");
         if (method == "Target.targetCreated" || method == "Target.targetInfoChanged") {
-            const json info = params.value("targetInfo", json::object());
-            const std::string type = text(info, "type");
-            if ((type == "page" || type == "iframe") && !m_closing.count(text(info, "targetId")))
-                record(text(info, "targetId"), info);
+            const json& info = checked::objectAt(params, "targetInfo");
+            const std::string type = kindOf(info);
+            const std::string id = checked::idAt(info, "targetId");
+            if ((type == "page" || type == "iframe") && !m_closing.count(id))
+                record(id, info);
         } else if (method == "Target.targetDestroyed") {
-            m_targets.erase(text(params, "targetId"));
-            m_closing.erase(text(params, "targetId"));
+            const std::string id = checked::idAt(params, "targetId");
+            m_targets.erase(id);
+            m_closing.erase(id);
         } else if (method == "Target.attachedToTarget") {
-            const json info = params.value("targetInfo", json::object());
-            const std::string type = text(info, "type");
-            if ((type != "page" && type != "iframe") || m_closing.count(text(info, "targetId")))
+            const json& info = checked::objectAt(params, "targetInfo");
+            const std::string type = kindOf(info);
+            const std::string id = checked::idAt(info, "targetId");
+            if ((type != "page" && type != "iframe") || m_closing.count(id))
                 continue;
-            Target& target = record(text(info, "targetId"), info);
-            const std::string sessionId = text(params, "sessionId");
-            if (!target.sessionId.empty() || sessionId.empty())
+            Target* target = record(id, info);
+            const std::string sessionId = checked::idAt(params, "sessionId");
+            if (!target || !target->sessionId.empty() || sessionId.empty())
                 continue;
-            target.sessionId = sessionId;
+            target->sessionId = sessionId;
             // Cross-site frames become targets of their own only while the page asks
             // for them; nothing waits for this answer.
             if (type == "page")
@@ -304,11 +348,13 @@ void ChromiumClient::processEvents()
                      sessionId,
                      m_settings.browserTimeout});
         } else if (method == "Target.detachedFromTarget") {
-            const std::string sessionId = text(params, "sessionId");
+            const std::string sessionId = checked::idAt(params, "sessionId");
+            if (sessionId.empty())
+                continue;
             for (auto& [id, target] : m_targets) {
                 if (target.sessionId == sessionId) {
                     target.sessionId.clear();
-                    target.globalObject.clear();
+                    target.world = 0;
                 }
             }
             m_session->forgetSession(sessionId);
@@ -337,7 +383,7 @@ std::string ChromiumClient::sessionFor(const std::string& member, const std::str
     processEvents();
     Target& attached = known(member, targetId);
     if (attached.sessionId.empty())
-        attached.sessionId = text(result, "sessionId");
+        attached.sessionId = checked::idAt(result, "sessionId");
     if (attached.sessionId.empty())
         throw Error(member, "the page cannot be reached");
     return attached.sessionId;
@@ -357,13 +403,15 @@ std::vector<std::string> ChromiumClient::pageTargets()
     }
     std::vector<std::pair<std::uint64_t, std::string>> pages;
     std::map<std::string, bool> present;
-    for (const json& info : result.value("targetInfos", json::array())) {
-        const std::string id = text(info, "targetId");
+    for (const json& info : checked::arrayAt(result, "targetInfos")) {
+        const std::string id = checked::idAt(info, "targetId");
+        if (id.empty())
+            continue;
         present[id] = true;
         if (!isListedPage(info) || m_closing.count(id))
             continue;
-        const Target& target = record(id, info);
-        pages.emplace_back(target.order, id);
+        if (const Target* target = record(id, info))
+            pages.emplace_back(target->order, id);
     }
     for (auto it = m_closing.begin(); it != m_closing.end();) {
         if (!present.count(it->first))
@@ -404,10 +452,9 @@ std::string ChromiumClient::createWindow(const std::string& member)
     }
     const json result =
         browserCall(member, "Target.createTarget", {{"url", "about:blank"}, {"newWindow", true}});
-    const std::string targetId = text(result, "targetId");
-    if (targetId.empty())
+    const std::string targetId = checked::idAt(result, "targetId");
+    if (targetId.empty() || !record(targetId, nullptr))
         throw Error(member, "the browser opened no window");
-    record(targetId, nullptr);
     return targetId;
 }
 
@@ -430,9 +477,21 @@ void ChromiumClient::activateTarget(const std::string& member, const std::string
         m_windows[target.windowId].shownTab = targetId;
 }
 
+void ChromiumClient::noteTitleRead(const std::string& targetId, const std::string& title)
+{
+    m_titleRead = {targetId, title};
+}
+
 std::optional<std::string> ChromiumClient::findPageByTitle(const std::string& wanted)
 {
     const std::vector<std::string> pages = pageTargets();
+    // Another tab may show the same title: the one just read is the one meant.
+    if (m_titleRead.second == wanted &&
+        std::find(pages.begin(), pages.end(), m_titleRead.first) != pages.end()) {
+        const Target& target = m_targets[m_titleRead.first];
+        if (target.title == wanted || (target.snapshot && target.snapshot->title == wanted))
+            return m_titleRead.first;
+    }
     for (const std::string& id : pages) {
         if (title(id) == wanted)
             return id;
@@ -459,13 +518,21 @@ bool ChromiumClient::fresh(const Stamp& stamp) const
 
 void ChromiumClient::rememberWindow(const json& bounds, std::int64_t windowId)
 {
+    // Places and sizes no screen has are not taken; what was known stays.
+    constexpr std::int64_t kFar = 1'000'000;
     Window& window = m_windows[windowId];
+    const auto read = [&](const char* key, int& into, std::int64_t min) {
+        if (const auto value = checked::integerAt(bounds, key, min, kFar))
+            into = static_cast<int>(*value);
+    };
     window.bounds.windowId = windowId;
-    window.bounds.left = bounds.value("left", window.bounds.left);
-    window.bounds.top = bounds.value("top", window.bounds.top);
-    window.bounds.width = bounds.value("width", window.bounds.width);
-    window.bounds.height = bounds.value("height", window.bounds.height);
-    window.bounds.state = bounds.value("windowState", std::string("normal"));
+    read("left", window.bounds.left, -kFar);
+    read("top", window.bounds.top, -kFar);
+    read("width", window.bounds.width, 0);
+    read("height", window.bounds.height, 0);
+    const std::string state = checked::lineAt(bounds, "windowState", 32);
+    window.bounds.state =
+        state == "minimized" || state == "maximized" || state == "fullscreen" ? state : "normal";
     window.stamp = now();
 }
 
@@ -479,14 +546,15 @@ WindowBounds ChromiumClient::windowOf(const std::string& member, const std::stri
             return it->second.bounds;
     }
     const json result = browserCall(member, "Browser.getWindowForTarget", {{"targetId", targetId}});
-    const std::int64_t windowId = result.value("windowId", std::int64_t{0});
-    if (windowId == 0)
+    // The handle made of it must stay among the browser windows' handles.
+    const auto windowId = checked::integerAt(result, "windowId", 1, 0xFFFFFFFF);
+    if (!windowId)
         throw Error(member, "the tab has no window");
     Target& again = known(member, targetId);
-    again.windowId = windowId;
+    again.windowId = *windowId;
     again.windowStamp = now();
-    rememberWindow(result.value("bounds", json::object()), windowId);
-    return m_windows[windowId].bounds;
+    rememberWindow(checked::objectAt(result, "bounds"), *windowId);
+    return m_windows[*windowId].bounds;
 }
 
 WindowBounds ChromiumClient::windowBounds(const std::string& member, std::int64_t windowId)
@@ -496,7 +564,7 @@ WindowBounds ChromiumClient::windowBounds(const std::string& member, std::int64_
     if (it != m_windows.end() && fresh(it->second.stamp))
         return it->second.bounds;
     const json result = browserCall(member, "Browser.getWindowBounds", {{"windowId", windowId}});
-    rememberWindow(result.value("bounds", json::object()), windowId);
+    rememberWindow(checked::objectAt(result, "bounds"), windowId);
     return m_windows[windowId].bounds;
 }
 
@@ -552,15 +620,13 @@ std::optional<std::string> ChromiumClient::shownTab(std::int64_t windowId)
 
 json ChromiumClient::valueOf(const std::string& member, const json& result)
 {
-    if (result.contains("exceptionDetails")) {
-        const json& details = result["exceptionDetails"];
-        std::string reason = text(details, "text");
-        if (details.contains("exception"))
-            reason = text(details["exception"], "description");
+    const json& details = checked::at(result, "exceptionDetails");
+    if (!details.is_null()) {
+        const std::string reason = checked::exceptionReason(details);
         throw Error(member, reason.empty() ? "the page raised an exception" : reason);
     }
-    const json value = result.value("result", json::object());
-    return value.value("value", json());
+    // A value JSON cannot hold (NaN, Infinity, a BigInt) comes without one: null.
+    return checked::at(checked::objectAt(result, "result"), "value");
 }
 
 PageSnapshot ChromiumClient::snapshot(const std::string& member, const std::string& targetId)
@@ -571,14 +637,16 @@ PageSnapshot ChromiumClient::snapshot(const std::string& member, const std::stri
         if (target.snapshot && fresh(target.snapshotStamp))
             return *target.snapshot;
     }
-    const json value = evaluate(member, targetId, scripts::kSnapshot);
+    const json value = readFunction(member, targetId, scripts::kSnapshot, {limits::kMaxPageText});
     if (!value.is_object())
         throw Error(member, "the page gave no answer");
     PageSnapshot snapshot;
-    snapshot.busy = value.value("ready", std::string()) != "complete";
-    snapshot.frames = value.value("frames", 0);
-    snapshot.visible = value.value("visible", false);
-    snapshot.title = value.value("title", std::string());
+    snapshot.busy = checked::lineAt(value, "ready", 64) != "complete";
+    snapshot.frames.reset();
+    if (const auto frames = checked::integerAt(value, "frames", 0, limits::kMaxFrames))
+        snapshot.frames = static_cast<int>(*frames);
+    snapshot.visible = checked::booleanAt(value, "visible", false);
+    snapshot.title = checked::lineAt(value, "title", limits::kMaxPageText);
     Target& target = known(member, targetId);
     target.snapshot = snapshot;
     target.snapshotStamp = now();
@@ -587,55 +655,88 @@ PageSnapshot ChromiumClient::snapshot(const std::string& member, const std::stri
     return snapshot;
 }
 
+std::int64_t ChromiumClient::programWorld(const std::string& member, const std::string& targetId)
+{
+    if (const std::int64_t world = known(member, targetId).world; world != 0)
+        return world;
+    // The page's main frame has the tab's id. The browser gives the same world again
+    // for as long as the document lasts.
+    const json result = pageCall(member, targetId, "Page.createIsolatedWorld",
+                                 {{"frameId", targetId}, {"worldName", kWorldName}});
+    const auto world = checked::integerAt(result, "executionContextId", 1,
+                                          std::numeric_limits<std::int32_t>::max());
+    if (!world)
+        throw Error(member, "the page cannot be reached");
+    pageCall(member, targetId, "Runtime.callFunctionOn",
+             {{"functionDeclaration", scripts::kMarkWorld},
+              {"executionContextId", *world},
+              {"arguments", json::array({{{"value", m_worldMark}}})}});
+    known(member, targetId).world = *world;
+    return *world;
+}
+
+json ChromiumClient::inProgramWorld(const std::string& member, const std::string& targetId,
+                                    const std::string& method, json params, const char* contextKey)
+{
+    for (int attempt = 0;; ++attempt) {
+        params[contextKey] = programWorld(member, targetId);
+        bool again = false;
+        try {
+            json result = pageCall(member, targetId, method, params);
+            // A context id of an earlier document may name another world now.
+            again = checked::exceptionReason(checked::at(result, "exceptionDetails"))
+                        .find(kNotOurWorld) != std::string::npos;
+            if (!again || attempt > 0)
+                return result;
+        } catch (const DeadlineExceeded&) {
+            throw;
+        } catch (const Error&) {
+            // The document was replaced since its world was made: made anew, once. A
+            // page that does not answer at all has nothing to do with its world.
+            if (attempt > 0 || !m_session || !knows(targetId) ||
+                m_session->overdue(known(member, targetId).sessionId) > 0 ||
+                m_session->browserSilent())
+                throw;
+        }
+        known(member, targetId).world = 0;
+    }
+}
+
 json ChromiumClient::evaluate(const std::string& member, const std::string& targetId,
                               const std::string& expression)
 {
-    return valueOf(member, pageCall(member, targetId, "Runtime.evaluate",
-                                    {{"expression", expression}, {"returnByValue", true}}));
+    return valueOf(member, inProgramWorld(member, targetId, "Runtime.evaluate",
+                                          {{"expression", expression}, {"returnByValue", true}},
+                                          "contextId"));
 }
 
-std::string ChromiumClient::globalObject(const std::string& member, const std::string& targetId)
+json ChromiumClient::callInPage(const std::string& member, const std::string& targetId,
+                                const std::string& declaration, const json& args, bool byValue,
+                                const char* objectGroup)
 {
-    Target& target = known(member, targetId);
-    if (!target.globalObject.empty())
-        return target.globalObject;
-    const json result = pageCall(member, targetId, "Runtime.evaluate",
-                                 {{"expression", scripts::kGlobal}, {"objectGroup", "tabulon"}});
-    const std::string objectId = text(result.value("result", json::object()), "objectId");
-    if (objectId.empty())
-        throw Error(member, "the page has no global object");
-    known(member, targetId).globalObject = objectId;
-    return objectId;
+    json arguments = json::array({{{"value", m_worldMark}}});
+    for (const json& value : args)
+        arguments.push_back({{"value", value}});
+    json params = {{"functionDeclaration", inWorld(declaration)},
+                   {"arguments", std::move(arguments)},
+                   {"returnByValue", byValue}};
+    if (objectGroup)
+        params["objectGroup"] = objectGroup;
+    return inProgramWorld(member, targetId, "Runtime.callFunctionOn", std::move(params),
+                          "executionContextId");
 }
 
 json ChromiumClient::callFunction(const std::string& member, const std::string& targetId,
                                   const std::string& declaration, const json& args)
 {
-    json arguments = json::array();
-    for (const json& value : args)
-        arguments.push_back({{"value", value}});
     invalidate();
-    for (int attempt = 0;; ++attempt) {
-        const std::string objectId = globalObject(member, targetId);
-        json result;
-        try {
-            result = pageCall(member, targetId, "Runtime.callFunctionOn",
-                              {{"functionDeclaration", declaration},
-                               {"objectId", objectId},
-                               {"arguments", arguments},
-                               {"returnByValue", true}});
-        } catch (const DeadlineExceeded&) {
-            throw;
-        } catch (const Error&) {
-            // The page was replaced since its global object was taken: take it anew,
-            // once. A script's own exception comes back as a value and is not retried.
-            if (attempt > 0 || !m_session || !knows(targetId))
-                throw;
-            known(member, targetId).globalObject.clear();
-            continue;
-        }
-        return valueOf(member, result);
-    }
+    return valueOf(member, callInPage(member, targetId, declaration, args, true));
+}
+
+json ChromiumClient::readFunction(const std::string& member, const std::string& targetId,
+                                  const std::string& declaration, const json& args)
+{
+    return valueOf(member, callInPage(member, targetId, declaration, args, true));
 }
 
 void ChromiumClient::navigate(const std::string& member, const std::string& targetId,
@@ -644,7 +745,7 @@ void ChromiumClient::navigate(const std::string& member, const std::string& targ
     const std::string sessionId = sessionFor(member, targetId);
     DevToolsSession& s = *m_session;
     invalidate();
-    known(member, targetId).globalObject.clear();
+    known(member, targetId).world = 0;
     try {
         const json result = s.call(
             {member, "Page.navigate", {{"url", address}}, sessionId, m_settings.pageTimeout});
@@ -662,20 +763,53 @@ void ChromiumClient::navigate(const std::string& member, const std::string& targ
 
 namespace {
 
+// The frames of a frame tree below its top, at most kMaxFrames of them and no deeper
+// than kMaxFrameDepth.
 void collectFrames(const json& tree, std::map<std::string, FrameAddress>& byId,
-                   std::vector<FrameAddress>* inOrder, bool top)
+                   std::vector<FrameAddress>* inOrder, int depth = 0)
 {
-    const json frame = tree.value("frame", json::object());
-    FrameAddress address{text(frame, "id"), text(frame, "url"), text(frame, "name")};
-    if (!text(frame, "urlFragment").empty())
-        address.url += text(frame, "urlFragment");
-    if (!top) {
+    if (depth > limits::kMaxFrameDepth || byId.size() >= limits::kMaxFrames)
+        return;
+    const json& frame = checked::objectAt(tree, "frame");
+    FrameAddress address{checked::idAt(frame, "id"),
+                         checked::lineAt(frame, "url", limits::kMaxAddress),
+                         checked::lineAt(frame, "name", limits::kMaxPageText)};
+    if (const std::string fragment = checked::lineAt(frame, "urlFragment", limits::kMaxAddress);
+        !fragment.empty())
+        address.url = checked::lineText(address.url + fragment, limits::kMaxAddress);
+    if (depth > 0 && !address.frameId.empty() && !byId.count(address.frameId)) {
         byId[address.frameId] = address;
         if (inOrder)
             inOrder->push_back(address);
     }
-    for (const json& child : tree.value("childFrames", json::array()))
-        collectFrames(child, byId, inOrder, false);
+    for (const json& child : checked::arrayAt(tree, "childFrames"))
+        collectFrames(child, byId, inOrder, depth + 1);
+}
+
+// The index an array element's property name stands for, below limit; nothing for
+// other properties ("length", "__proto__").
+std::optional<int> elementIndex(const std::string& name, int limit)
+{
+    if (name.empty() || name.size() > 9 ||
+        !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    const int index = std::stoi(name);
+    return index < limit ? std::optional<int>(index) : std::nullopt;
+}
+
+// The resources of a resource tree, address to size, the first of each address.
+void collectResources(const json& tree, std::map<std::string, long long>& sizes, int depth = 0)
+{
+    if (depth > limits::kMaxFrameDepth)
+        return;
+    for (const json& resource : checked::arrayAt(tree, "resources")) {
+        // Sizes are whole bytes; another number is no size.
+        const auto size = checked::integerAt(resource, "contentSize", 0, std::int64_t{1} << 53);
+        if (size)
+            sizes.emplace(checked::textAt(resource, "url"), *size);
+    }
+    for (const json& child : checked::arrayAt(tree, "childFrames"))
+        collectResources(child, sizes, depth + 1);
 }
 
 } // namespace
@@ -683,45 +817,59 @@ void collectFrames(const json& tree, std::map<std::string, FrameAddress>& byId,
 std::vector<FrameAddress> ChromiumClient::childFrames(const std::string& member,
                                                       const std::string& targetId)
 {
+    // Asked once for each frame by the frame expansion: one lookup serves them all.
+    session(member);
+    {
+        const Target& target = known(member, targetId);
+        if (target.childFrames && fresh(target.childFramesStamp))
+            return *target.childFrames;
+    }
     // The frame owners in document order give the order; their frame ids give the
     // addresses, from the frame tree or, for a cross-site frame, from its own target.
-    const json owners =
-        pageCall(member, targetId, "Runtime.evaluate",
-                 {{"expression", scripts::kFrameOwners}, {"objectGroup", "tabulon-frames"}});
+    const json owners = callInPage(member, targetId, scripts::kFrameOwners, {limits::kMaxFrames},
+                                   false, "tabulon-frames");
     valueOf(member, owners);
-    const std::string arrayId = text(owners.value("result", json::object()), "objectId");
+    const std::string arrayId = checked::idAt(checked::objectAt(owners, "result"), "objectId");
     std::vector<std::string> frameIds;
     if (!arrayId.empty()) {
-        const json properties = pageCall(member, targetId, "Runtime.getProperties",
-                                         {{"objectId", arrayId}, {"ownProperties", true}});
-        std::vector<std::pair<int, std::string>> elements;
-        for (const json& property : properties.value("result", json::array())) {
-            const std::string name = text(property, "name");
-            if (name.empty() ||
-                !std::all_of(name.begin(), name.end(),
-                             [](unsigned char c) { return c >= '0' && c <= '9'; }) ||
-                name.size() > 6)
-                continue;
-            const std::string objectId = text(property.value("value", json::object()), "objectId");
-            if (!objectId.empty())
-                elements.emplace_back(std::stoi(name), objectId);
+        const auto release = [&] {
+            if (m_session && knows(targetId))
+                m_session->post({member,
+                                 "Runtime.releaseObjectGroup",
+                                 {{"objectGroup", "tabulon-frames"}},
+                                 known(member, targetId).sessionId,
+                                 m_settings.browserTimeout});
+        };
+        try {
+            const json properties = pageCall(member, targetId, "Runtime.getProperties",
+                                             {{"objectId", arrayId}, {"ownProperties", true}});
+            std::vector<std::pair<int, std::string>> elements;
+            for (const json& property : checked::arrayAt(properties, "result")) {
+                const auto index =
+                    elementIndex(checked::lineAt(property, "name", 16), limits::kMaxFrames);
+                const std::string objectId =
+                    checked::idAt(checked::objectAt(property, "value"), "objectId");
+                if (index && !objectId.empty())
+                    elements.emplace_back(*index, objectId);
+            }
+            if (elements.size() > static_cast<std::size_t>(limits::kMaxFrames))
+                throw Error(member, "the page has more frames than the program reads");
+            std::sort(elements.begin(), elements.end());
+            for (const auto& element : elements) {
+                const json node =
+                    pageCall(member, targetId, "DOM.describeNode", {{"objectId", element.second}});
+                frameIds.push_back(checked::idAt(checked::objectAt(node, "node"), "frameId"));
+            }
+        } catch (const Error&) {
+            release();
+            throw;
         }
-        std::sort(elements.begin(), elements.end());
-        for (const auto& element : elements) {
-            const json node =
-                pageCall(member, targetId, "DOM.describeNode", {{"objectId", element.second}});
-            frameIds.push_back(text(node.value("node", json::object()), "frameId"));
-        }
-        m_session->post({member,
-                         "Runtime.releaseObjectGroup",
-                         {{"objectGroup", "tabulon-frames"}},
-                         known(member, targetId).sessionId,
-                         m_settings.browserTimeout});
+        release();
     }
     std::map<std::string, FrameAddress> byId;
-    collectFrames(pageCall(member, targetId, "Page.getFrameTree", json::object())
-                      .value("frameTree", json::object()),
-                  byId, nullptr, true);
+    collectFrames(checked::objectAt(pageCall(member, targetId, "Page.getFrameTree", json::object()),
+                                    "frameTree"),
+                  byId, nullptr);
     std::vector<FrameAddress> frames;
     for (const std::string& id : frameIds) {
         if (const auto it = byId.find(id); it != byId.end()) {
@@ -732,6 +880,9 @@ std::vector<FrameAddress> ChromiumClient::childFrames(const std::string& member,
             frames.push_back({id, {}, {}});
         }
     }
+    Target& target = known(member, targetId);
+    target.childFrames = frames;
+    target.childFramesStamp = now();
     return frames;
 }
 
@@ -740,9 +891,9 @@ std::vector<FrameAddress> ChromiumClient::allFrames(const std::string& member,
 {
     std::map<std::string, FrameAddress> byId;
     std::vector<FrameAddress> frames;
-    collectFrames(pageCall(member, targetId, "Page.getFrameTree", json::object())
-                      .value("frameTree", json::object()),
-                  byId, &frames, true);
+    collectFrames(checked::objectAt(pageCall(member, targetId, "Page.getFrameTree", json::object()),
+                                    "frameTree"),
+                  byId, &frames);
     // Cross-site frames are targets of their own below the page (perhaps through
     // other cross-site frames).
     std::vector<std::pair<std::uint64_t, std::string>> remote;
@@ -750,7 +901,8 @@ std::vector<FrameAddress> ChromiumClient::allFrames(const std::string& member,
         if (target.type != "iframe" || byId.count(id))
             continue;
         std::string parent = target.parentId;
-        for (int depth = 0; depth < 32 && !parent.empty() && parent != targetId; ++depth) {
+        for (int depth = 0; depth < limits::kMaxFrameDepth && !parent.empty() && parent != targetId;
+             ++depth) {
             const auto up = m_targets.find(parent);
             parent = up == m_targets.end() ? std::string() : up->second.parentId;
         }
@@ -758,8 +910,11 @@ std::vector<FrameAddress> ChromiumClient::allFrames(const std::string& member,
             remote.emplace_back(target.order, id);
     }
     std::sort(remote.begin(), remote.end());
-    for (const auto& [order, id] : remote)
+    for (const auto& [order, id] : remote) {
+        if (frames.size() >= static_cast<std::size_t>(limits::kMaxFrames))
+            break;
         frames.push_back({id, m_targets[id].url, {}});
+    }
     return frames;
 }
 
@@ -767,20 +922,23 @@ std::optional<long long> ChromiumClient::resourceSize(const std::string& member,
                                                       const std::string& targetId,
                                                       const std::string& address)
 {
-    const json tree = pageCall(member, targetId, "Page.getResourceTree", json::object())
-                          .value("frameTree", json::object());
-    std::optional<long long> found;
-    const std::function<void(const json&)> visit = [&](const json& node) {
-        for (const json& resource : node.value("resources", json::array())) {
-            if (!found && text(resource, "url") == address && resource.contains("contentSize") &&
-                resource["contentSize"].is_number())
-                found = static_cast<long long>(resource["contentSize"].get<double>());
-        }
-        for (const json& child : node.value("childFrames", json::array()))
-            visit(child);
-    };
-    visit(tree);
-    return found;
+    session(member);
+    if (const Target& target = known(member, targetId);
+        !target.resources || !fresh(target.resourcesStamp)) {
+        std::map<std::string, long long> sizes;
+        collectResources(
+            checked::objectAt(pageCall(member, targetId, "Page.getResourceTree", json::object()),
+                              "frameTree"),
+            sizes);
+        Target& again = known(member, targetId);
+        again.resources = std::move(sizes);
+        again.resourcesStamp = now();
+    }
+    const auto& sizes = *known(member, targetId).resources;
+    const auto found = sizes.find(address);
+    if (found == sizes.end())
+        return std::nullopt;
+    return found->second;
 }
 
 std::optional<bool> ChromiumClient::storedProperty(const std::string& targetId,

@@ -32,7 +32,8 @@ struct WindowBounds
 struct PageSnapshot
 {
     bool busy = false;
-    int frames = 0;
+    // Nothing when the page's count is not one the program reads (above the limit).
+    std::optional<int> frames = 0;
     bool visible = false;
     std::string title;
 };
@@ -49,9 +50,21 @@ struct FrameAddress
 // order they were first seen, their attached sessions, and reads of windows and pages
 // that are reused briefly. Started or attached on demand; when the browser goes away
 // everything is forgotten and the next page opened starts it again.
+//
+// The program's scripts run in a script world of its own in each page: they see the
+// page's document, but with the browser's own built-ins, which no script of the page
+// can replace (a page that redefines document.title, window.frames or Array.from
+// changes what its own scripts see, not what the program reads).
 class ChromiumClient
 {
 public:
+    // A moment of reading: what was read then is reused while it is fresh.
+    struct Stamp
+    {
+        std::uint64_t epoch = 0;
+        std::chrono::steady_clock::time_point at;
+    };
+
     explicit ChromiumClient(ChromiumSettings settings);
     ~ChromiumClient();
     ChromiumClient(const ChromiumClient&) = delete;
@@ -90,8 +103,12 @@ public:
     void closeTarget(const std::string& member, const std::string& targetId);
     // Raises, focuses and restores the tab's window and selects the tab.
     void activateTarget(const std::string& member, const std::string& targetId);
-    // The first tab (in order) whose title is exactly this.
+    // The tab showing this title: the one whose title the program read last, when it
+    // still shows it (so that a caption made from a tab's title finds that tab, not an
+    // earlier one with the same title), else the first in order.
     std::optional<std::string> findPageByTitle(const std::string& title);
+    // The program read this title from the tab's document.
+    void noteTitleRead(const std::string& targetId, const std::string& title);
 
     // The tab's window.
     WindowBounds windowOf(const std::string& member, const std::string& targetId);
@@ -104,18 +121,25 @@ public:
     std::optional<std::string> shownTab(std::int64_t windowId);
 
     PageSnapshot snapshot(const std::string& member, const std::string& targetId);
-    // Evaluates fixed source text in the page; its value.
+    // Evaluates source text in the program's world of the page; its value. For looking
+    // at a page as the program's scripts see it (tests); the program itself calls
+    // functions.
     nlohmann::json evaluate(const std::string& member, const std::string& targetId,
                             const std::string& expression);
-    // Calls a fixed function in the page with the values as its arguments.
+    // Calls a fixed function in the page with the values as its arguments; it may
+    // change the page, so reads made before are not reused.
     nlohmann::json callFunction(const std::string& member, const std::string& targetId,
+                                const std::string& declaration, const nlohmann::json& args);
+    // The same for a function that only reads.
+    nlohmann::json readFunction(const std::string& member, const std::string& targetId,
                                 const std::string& declaration, const nlohmann::json& args);
     void navigate(const std::string& member, const std::string& targetId, const std::string& url);
     // The page's own frames, in the order of window.frames.
     std::vector<FrameAddress> childFrames(const std::string& member, const std::string& targetId);
     // Every frame below the page, from the frame tree and the cross-site frames.
     std::vector<FrameAddress> allFrames(const std::string& member, const std::string& targetId);
-    // The byte size of a resource the page loaded, from its resource tree.
+    // The byte size of a resource the page loaded, from its resource tree (read once
+    // for a run of questions).
     std::optional<long long> resourceSize(const std::string& member, const std::string& targetId,
                                           const std::string& url);
 
@@ -134,15 +158,15 @@ public:
 
     // Something changed: reads made before are not reused.
     void invalidate() { ++m_epoch; }
+    Stamp now() const;
+    bool fresh(const Stamp& stamp) const;
     // Protocol requests that waited for an answer, over every connection so far.
     std::int64_t roundTrips() const;
 
+    // Tabs and frames the program keeps track of at most: more are not followed.
+    static constexpr std::size_t kMaxTargets = 10000;
+
 private:
-    struct Stamp
-    {
-        std::uint64_t epoch = 0;
-        std::chrono::steady_clock::time_point at;
-    };
     struct Target
     {
         std::string type;
@@ -151,9 +175,14 @@ private:
         std::string parentId;
         std::uint64_t order = 0;
         std::string sessionId;
-        std::string globalObject;
+        // The program's script world in the page's current document; 0 until made.
+        std::int64_t world = 0;
         std::optional<PageSnapshot> snapshot;
         Stamp snapshotStamp;
+        std::optional<std::vector<FrameAddress>> childFrames;
+        Stamp childFramesStamp;
+        std::optional<std::map<std::string, long long>> resources;
+        Stamp resourcesStamp;
         std::int64_t windowId = 0;
         Stamp windowStamp;
         std::map<BrowserProperty, bool> properties;
@@ -174,12 +203,19 @@ private:
                             const std::string& method, nlohmann::json params);
     std::string sessionFor(const std::string& member, const std::string& targetId);
     void processEvents();
-    Target& record(const std::string& targetId, const nlohmann::json& info);
+    // Takes in what the browser says of a tab or frame; nullptr when it cannot be kept
+    // (no id, or too many already).
+    Target* record(const std::string& targetId, const nlohmann::json& info);
     Target& known(const std::string& member, const std::string& targetId);
-    bool fresh(const Stamp& stamp) const;
-    Stamp now() const;
     static nlohmann::json valueOf(const std::string& member, const nlohmann::json& result);
-    std::string globalObject(const std::string& member, const std::string& targetId);
+    std::int64_t programWorld(const std::string& member, const std::string& targetId);
+    // A call that runs in the program's world (its context id put under contextKey).
+    nlohmann::json inProgramWorld(const std::string& member, const std::string& targetId,
+                                  const std::string& method, nlohmann::json params,
+                                  const char* contextKey);
+    nlohmann::json callInPage(const std::string& member, const std::string& targetId,
+                              const std::string& declaration, const nlohmann::json& args,
+                              bool byValue, const char* objectGroup = nullptr);
     void rememberWindow(const nlohmann::json& bounds, std::int64_t windowId);
 
     ChromiumSettings m_settings;
@@ -197,6 +233,11 @@ private:
     std::string m_firstTab;
     bool m_fresh = false;
     std::chrono::steady_clock::time_point m_lastAttachTry{};
+    // Marks the program's world in every page: a script that does not find it is
+    // running somewhere else and does nothing. Random, so no page can know it.
+    std::string m_worldMark;
+    // The tab whose title the program read last, and that title.
+    std::pair<std::string, std::string> m_titleRead;
 };
 
 } // namespace automation::chromium

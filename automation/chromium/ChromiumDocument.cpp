@@ -1,11 +1,13 @@
 #include "automation/chromium/ChromiumDocument.h"
 
 #include "automation/Error.h"
-#include "automation/chromium/ChromiumClient.h"
+#include "automation/Limits.h"
+#include "automation/chromium/Checked.h"
 #include "automation/chromium/ChromiumPageWindow.h"
 #include "automation/chromium/PageScripts.h"
 
 #include <cstdio>
+#include <limits>
 
 namespace automation::chromium {
 
@@ -16,26 +18,16 @@ namespace {
 std::string asText(const std::string& member, const json& value)
 {
     if (value.is_string())
-        return value.get<std::string>();
+        return checked::pageText(value.get<std::string>());
     if (value.is_null())
         return {};
-    if (value.is_number_integer())
-        return std::to_string(value.get<long long>());
-    if (value.is_number())
-        return value.dump();
-    if (value.is_boolean())
-        return value.get<bool>() ? "true" : "false";
     throw Error(member, "the page gave no text");
 }
 
 int asCount(const std::string& member, const json& value)
 {
-    if (!value.is_number())
-        throw Error(member, "the page gave no number");
-    const double number = value.get<double>();
-    if (number < 0 || number > 1e9)
-        throw Error(member, "the page gave no count");
-    return static_cast<int>(number);
+    return static_cast<int>(checked::requireInteger(
+        member, value, 0, std::numeric_limits<std::int32_t>::max(), "count"));
 }
 
 // The document's own names for the colours.
@@ -88,14 +80,38 @@ ChromiumClient& ChromiumDocument::use(const std::string& member)
     return *m_client;
 }
 
-std::string ChromiumDocument::text(const std::string& member, const char* expression)
+std::string ChromiumDocument::text(const std::string& member, const char* declaration)
 {
-    return asText(member, use(member).evaluate(member, m_targetId, expression));
+    return asText(
+        member, use(member).readFunction(member, m_targetId, declaration, {limits::kMaxPageText}));
 }
 
-std::string ChromiumDocument::textOf(const std::string& member, const char* declaration, int index)
+std::string ChromiumDocument::item(const std::string& member, const char* collection,
+                                   const char* property, int index)
 {
-    return asText(member, use(member).callFunction(member, m_targetId, declaration, {index}));
+    ChromiumClient& client = use(member);
+    if (index < 0)
+        throw Error(member, "no such item");
+    Items& items = m_items[{collection, property}];
+    const bool held = client.fresh(items.stamp) && index >= items.start &&
+                      index < items.start + static_cast<int>(items.values.size());
+    if (!held) {
+        const json values = client.readFunction(member, m_targetId, scripts::kItems,
+                                                {collection, property, index, kItemsPerRead,
+                                                 limits::kMaxPageText, kItemCharactersPerRead});
+        if (!values.is_array())
+            throw Error(member, "the page gave no list");
+        items = Items{index, {}, client.now()};
+        for (const json& value : values) {
+            if (items.values.size() >= static_cast<std::size_t>(kItemsPerRead))
+                break;
+            items.values.push_back(asText(member, value));
+        }
+    }
+    const auto at = static_cast<std::size_t>(index - items.start);
+    if (at >= items.values.size())
+        throw Error(member, std::string("no such item of ") + collection);
+    return items.values[at];
 }
 
 std::string ChromiumDocument::htmlColor(std::int32_t rgb)
@@ -107,7 +123,9 @@ std::string ChromiumDocument::htmlColor(std::int32_t rgb)
 
 std::string ChromiumDocument::Title()
 {
-    return text("Title", scripts::kTitle);
+    std::string title = checked::lineText(text("Title", scripts::kTitle), limits::kMaxPageText);
+    m_client->noteTitleRead(m_targetId, title);
+    return title;
 }
 
 std::shared_ptr<PageWindow> ChromiumDocument::parentwindow()
@@ -118,7 +136,10 @@ std::shared_ptr<PageWindow> ChromiumDocument::parentwindow()
 
 int ChromiumDocument::FramesLength()
 {
-    return use("Frames").snapshot("Frames", m_targetId).frames;
+    const auto frames = use("Frames").snapshot("Frames", m_targetId).frames;
+    if (!frames)
+        throw Error("Frames", "the page has more frames than the program reads");
+    return *frames;
 }
 
 std::shared_ptr<PageWindow> ChromiumDocument::FramesItem(int index)
@@ -173,13 +194,13 @@ std::string ChromiumDocument::lastModified()
 int ChromiumDocument::collectionLength(DocumentCollection collection)
 {
     const std::string member(memberName(collection));
-    return asCount(member, use(member).callFunction(member, m_targetId, scripts::kCollectionLength,
+    return asCount(member, use(member).readFunction(member, m_targetId, scripts::kCollectionLength,
                                                     {collectionProperty(collection)}));
 }
 
 std::string ChromiumDocument::imageHref(int index)
 {
-    return textOf("images", scripts::kImageHref, index);
+    return item("images", "images", "src", index);
 }
 
 std::string ChromiumDocument::imageFileSize(int index)
@@ -194,12 +215,12 @@ std::string ChromiumDocument::imageFileSize(int index)
 
 std::string ChromiumDocument::linkInnerHTML(int index)
 {
-    return textOf("links", scripts::kLinkInnerHTML, index);
+    return item("links", "links", "innerHTML", index);
 }
 
 std::string ChromiumDocument::linkHref(int index)
 {
-    return textOf("links", scripts::kLinkHref, index);
+    return item("links", "links", "href", index);
 }
 
 } // namespace automation::chromium

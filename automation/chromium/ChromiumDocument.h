@@ -1,14 +1,16 @@
 #pragma once
 
 #include "automation/HtmlDocument.h"
+#include "automation/chromium/ChromiumClient.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace automation::chromium {
-
-class ChromiumClient;
 
 // The document a tab shows, read and changed by evaluating fixed scripts in the page.
 class ChromiumDocument : public HtmlDocument
@@ -38,14 +40,32 @@ public:
     // The colour as a page takes it: 0xRRGGBB as "#rrggbb".
     static std::string htmlColor(std::int32_t rgb);
 
+    // Items read from the page in one call, at most this many.
+    static constexpr int kItemsPerRead = 500;
+    // ... and no more than this many characters together, so that one answer stays
+    // far below the protocol's message limit.
+    static constexpr int kItemCharactersPerRead = 1 << 20;
+
 private:
+    // Items of a collection read in one call: the report asks for them one by one,
+    // taking turns between two properties of each link.
+    struct Items
+    {
+        int start = 0;
+        std::vector<std::string> values;
+        ChromiumClient::Stamp stamp;
+    };
+
     ChromiumClient& use(const std::string& member);
-    std::string text(const std::string& member, const char* expression);
-    std::string textOf(const std::string& member, const char* declaration, int index);
+    std::string text(const std::string& member, const char* declaration);
+    std::string item(const std::string& member, const char* collection, const char* property,
+                     int index);
 
     std::shared_ptr<ChromiumClient> m_client;
     std::string m_targetId;
     std::uint64_t m_generation;
+    // By collection and property.
+    std::map<std::pair<std::string, std::string>, Items> m_items;
 };
 
 } // namespace automation::chromium

@@ -1,11 +1,14 @@
 #include "automation/chromium/ChromiumPageWindow.h"
 
 #include "automation/Error.h"
+#include "automation/Limits.h"
+#include "automation/chromium/Checked.h"
 #include "automation/chromium/ChromiumClient.h"
 #include "automation/chromium/ChromiumDocument.h"
 #include "automation/chromium/PageScripts.h"
 
 #include <cmath>
+#include <limits>
 
 namespace automation::chromium {
 
@@ -53,10 +56,10 @@ void ChromiumPageWindow::resizeto(double width, double height)
 
 int ChromiumPageWindow::historyLength()
 {
-    const json value = use("history").evaluate("history", m_targetId, scripts::kHistoryLength);
-    if (!value.is_number_integer())
-        throw Error("history", "the page gave no number");
-    return value.get<int>();
+    const json value =
+        use("history").readFunction("history", m_targetId, scripts::kHistoryLength, {});
+    return static_cast<int>(checked::requireInteger(
+        "history", value, 0, std::numeric_limits<std::int32_t>::max(), "number"));
 }
 
 std::shared_ptr<PageWindow> ChromiumPageWindow::Parent()
@@ -79,10 +82,11 @@ std::string ChromiumPageWindow::Location()
 {
     ChromiumClient& client = use("Location");
     if (m_frame < 0) {
-        const json value = client.evaluate("Location", m_targetId, scripts::kLocation);
+        const json value =
+            client.readFunction("Location", m_targetId, scripts::kLocation, {limits::kMaxAddress});
         if (!value.is_string())
             throw Error("Location", "the page gave no address");
-        return value.get<std::string>();
+        return checked::lineText(value.get<std::string>(), limits::kMaxAddress);
     }
     const auto frames = client.childFrames("Location", m_targetId);
     if (m_frame >= static_cast<int>(frames.size()) ||

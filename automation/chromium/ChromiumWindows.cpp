@@ -1,6 +1,5 @@
 #include "automation/chromium/ChromiumWindows.h"
 
-#include "app/Cp932.h"
 #include "automation/Error.h"
 #include "automation/chromium/ChromiumClient.h"
 #include "automation/chromium/ChromiumProcess.h"
@@ -77,11 +76,11 @@ bool ChromiumWindows::sendKeys(const std::string& keys)
         if (!frame.url.empty())
             frames.push_back({frame.name, frame.url});
     }
-    const std::string text = favoriteShortcutText(m_client->url(tab), frames);
+    const std::string bytes = favoriteShortcutBytes(m_client->url(tab), frames);
     if (!makeFolders(m_favoritesFolder))
         throw Error("SendKeys", "cannot make the Favourites folder " + m_favoritesFolder);
     // Replaced whole, so the Favourites clean-up never meets a half-written shortcut.
-    if (!m_files.replaceFile(m_favoritesFolder + "/" + *name + ".url", tabulon::toCp932(text)))
+    if (!m_files.replaceFile(m_favoritesFolder + "/" + *name + ".url", bytes))
         throw Error("SendKeys", "cannot write the favourite " + *name);
     return true;
 }

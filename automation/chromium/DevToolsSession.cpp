@@ -1,8 +1,49 @@
 #include "automation/chromium/DevToolsSession.h"
 
+#include "automation/Limits.h"
+#include "automation/chromium/Checked.h"
+
+#include <limits>
+#include <optional>
+
 namespace automation::chromium {
 
 using nlohmann::json;
+
+namespace {
+
+// The id a refused answer begins with: the browser writes {"id":N,... first.
+std::optional<std::int64_t> leadingId(std::string_view head)
+{
+    std::size_t i = 0;
+    const auto skipBlanks = [&] {
+        while (i < head.size() &&
+               (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n'))
+            ++i;
+    };
+    const auto expect = [&](std::string_view what) {
+        skipBlanks();
+        if (head.substr(i, what.size()) != what)
+            return false;
+        i += what.size();
+        return true;
+    };
+    if (!expect("{") || !expect("\"id\"") || !expect(":"))
+        return std::nullopt;
+    skipBlanks();
+    std::int64_t id = 0;
+    std::size_t digits = 0;
+    for (; i < head.size() && head[i] >= '0' && head[i] <= '9'; ++i) {
+        if (++digits > 18)
+            return std::nullopt;
+        id = id * 10 + (head[i] - '0');
+    }
+    if (digits == 0)
+        return std::nullopt;
+    return id;
+}
+
+} // namespace
 
 DevToolsSession::DevToolsSession(std::unique_ptr<Transport> transport)
     : m_transport(std::move(transport))
@@ -25,6 +66,9 @@ std::int64_t DevToolsSession::send(const Request& request, Deadline deadline)
 
 std::int64_t DevToolsSession::post(const Request& request)
 {
+    // Nothing more goes to a browser that is not reading: its pipe would fill.
+    if (m_silent)
+        return 0;
     try {
         return send(request, std::chrono::steady_clock::now() + request.timeout);
     } catch (const Error&) {
@@ -34,34 +78,46 @@ std::int64_t DevToolsSession::post(const Request& request)
 
 json DevToolsSession::call(const Request& request)
 {
+    if (browserSilent())
+        throw Error(request.member, "the browser does not answer");
     const Deadline deadline = std::chrono::steady_clock::now() + request.timeout;
     const std::int64_t id = send(request, deadline);
     ++m_roundTrips;
     std::string text;
     for (;;) {
+        json answer;
+        Incoming incoming = Incoming::Other;
         switch (m_transport->receive(text, deadline)) {
         case ReceiveResult::Timeout:
             m_overdue[id] = request.sessionId;
+            if (request.sessionId.empty())
+                fallSilent(request.member);
             throw DeadlineExceeded(request.member, id,
                                    request.method + " got no answer within " +
                                        std::to_string(request.timeout.count()) + " ms");
         case ReceiveResult::Closed:
             throw Error(request.member, "the browser is gone");
+        case ReceiveResult::Oversized:
+            incoming = dispatchRefused(text, id);
+            break;
         case ReceiveResult::Message:
+            incoming = dispatch(text, id, answer);
             break;
         }
-        json answer;
-        if (!dispatch(text, id, answer))
+        if (incoming == Incoming::Other)
             continue;
+        if (incoming == Incoming::RefusedAnswer)
+            throw Error(request.member,
+                        request.method + " answered with more than the program reads");
         if (answer.contains("error")) {
-            const json& error = answer["error"];
             std::string reason = request.method;
-            if (error.is_object() && error.contains("message") && error["message"].is_string())
-                reason += ": " + error["message"].get<std::string>();
+            const std::string message =
+                checked::textAt(checked::at(answer, "error"), "message", 1024);
+            if (!message.empty())
+                reason += ": " + message;
             throw Error(request.member, reason);
         }
-        const auto result = answer.find("result");
-        return result != answer.end() && result->is_object() ? *result : json::object();
+        return checked::objectAt(answer, "result");
     }
 }
 
@@ -69,40 +125,115 @@ void DevToolsSession::pump()
 {
     std::string text;
     json unused;
-    while (m_transport->receive(text, std::chrono::steady_clock::now()) == ReceiveResult::Message)
-        dispatch(text, 0, unused);
+    for (;;) {
+        switch (m_transport->receive(text, std::chrono::steady_clock::now())) {
+        case ReceiveResult::Message:
+            dispatch(text, 0, unused);
+            continue;
+        case ReceiveResult::Oversized:
+            dispatchRefused(text, 0);
+            continue;
+        case ReceiveResult::Timeout:
+        case ReceiveResult::Closed:
+            return;
+        }
+    }
 }
 
-bool DevToolsSession::dispatch(std::string_view text, std::int64_t waitingFor, json& answer)
+DevToolsSession::Incoming DevToolsSession::dispatch(std::string_view text, std::int64_t waitingFor,
+                                                    json& answer)
 {
+    // Nested past reason: refused unread, like a message too long.
+    if (!checked::nestsWithin(text, limits::kMaxJsonDepth))
+        return dispatchRefused(text.substr(0, kRefusedHead), waitingFor);
     json message = json::parse(text, nullptr, false);
+    if (message.is_discarded())
+        message = json::parse(checked::repairJsonText(text), nullptr, false);
     // A message that is not JSON is passed over; the ones after it still count.
     if (!message.is_object())
-        return false;
+        return Incoming::Other;
     const auto id = message.find("id");
     if (id != message.end()) {
-        if (!id->is_number_integer())
-            return false;
-        const std::int64_t number = id->get<std::int64_t>();
-        m_overdue.erase(number);
-        if (number != waitingFor || waitingFor == 0)
-            return false;
+        const auto number = checked::integer(*id, 1, std::numeric_limits<std::int64_t>::max());
+        if (!number)
+            return Incoming::Other;
+        answered(*number);
+        if (*number != waitingFor || waitingFor == 0)
+            return Incoming::Other;
         answer = std::move(message);
-        return true;
+        return Incoming::Answer;
     }
     if (message.contains("method")) {
-        if (m_events.size() >= kMaxEvents)
+        m_eventBytes += text.size();
+        m_events.push_back({std::move(message), text.size()});
+        while (m_events.size() > kMaxEvents || m_eventBytes > kMaxEventBytes) {
+            m_eventBytes -= m_events.front().bytes;
             m_events.pop_front();
-        m_events.push_back(std::move(message));
+        }
     }
-    return false;
+    return Incoming::Other;
+}
+
+DevToolsSession::Incoming DevToolsSession::dispatchRefused(std::string_view head,
+                                                           std::int64_t waitingFor)
+{
+    // An event, or an answer that does not say whose, is simply dropped.
+    const auto id = leadingId(head);
+    if (!id)
+        return Incoming::Other;
+    answered(*id);
+    return *id == waitingFor && waitingFor != 0 ? Incoming::RefusedAnswer : Incoming::Other;
+}
+
+void DevToolsSession::answered(std::int64_t id)
+{
+    const auto late = m_overdue.find(id);
+    const bool fromBrowser = id == m_probe || (late != m_overdue.end() && late->second.empty());
+    if (late != m_overdue.end())
+        m_overdue.erase(late);
+    if (id == m_probe)
+        m_probe = 0;
+    if (m_silent && fromBrowser)
+        m_silent = false;
+}
+
+void DevToolsSession::fallSilent(const std::string& member)
+{
+    if (m_silent)
+        return;
+    m_silent = true;
+    // One cheap request that the browser answers at once when it runs at all: its
+    // answer says the browser is back even if the late one never comes.
+    try {
+        m_probe = send({member, "Browser.getVersion", json::object(), {}, {}},
+                       std::chrono::steady_clock::now() + std::chrono::milliseconds(100));
+    } catch (const Error&) {
+        m_probe = 0;
+    }
+}
+
+bool DevToolsSession::browserSilent()
+{
+    if (m_silent)
+        pump();
+    return m_silent;
+}
+
+void DevToolsSession::checkBrowser(const std::string& member, std::chrono::milliseconds timeout)
+{
+    try {
+        call({member, "Browser.getVersion", json::object(), {}, timeout});
+    } catch (const Error&) {
+        // A browser that did not answer in time is now taken for stopped.
+    }
 }
 
 json DevToolsSession::nextEvent()
 {
     if (m_events.empty())
         return nullptr;
-    json event = std::move(m_events.front());
+    json event = std::move(m_events.front().message);
+    m_eventBytes -= m_events.front().bytes;
     m_events.pop_front();
     return event;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "automation/Error.h"
+#include "automation/Limits.h"
 #include "automation/chromium/Transport.h"
 
 #include <chrono>
@@ -31,6 +32,12 @@ private:
 // The DevTools protocol over one transport: numbers each request, pairs it with its
 // answer, keeps the events that arrive meanwhile, and turns protocol errors, missed
 // deadlines and a lost connection into automation::Error naming the member.
+//
+// A browser that lets a call of its own run out of time is taken for stopped: from
+// then on every call fails at once, without waiting, until the browser answers again
+// (the late answer arrives, or the probe sent when it fell silent is answered).
+// Everything a page answers passes through the browser, so page calls fail at once
+// too. A stopped browser thus costs one deadline, not one per call.
 class DevToolsSession
 {
 public:
@@ -73,19 +80,48 @@ public:
     // Requests that waited for their answer, since the session began.
     std::int64_t roundTrips() const { return m_roundTrips; }
 
-    // Events kept beyond this many are dropped, oldest first.
+    // Whether the browser is taken for stopped (reading what has arrived first).
+    bool browserSilent();
+    // Waits up to timeout for the browser itself to answer a cheap call; a browser that
+    // does not is taken for stopped. For telling a hung page from a stopped browser.
+    void checkBrowser(const std::string& member, std::chrono::milliseconds timeout);
+
+    // Events kept beyond this many, or beyond this many bytes of text together, are
+    // dropped, oldest first.
     static constexpr std::size_t kMaxEvents = 10000;
+    static constexpr std::size_t kMaxEventBytes = limits::kMaxMessage;
 
 private:
     std::int64_t send(const Request& request, Deadline deadline);
-    // Handles one incoming message; true when it answers `waitingFor`.
-    bool dispatch(std::string_view text, std::int64_t waitingFor, nlohmann::json& answer);
+    // What an incoming message is to the request waited for.
+    enum class Incoming
+    {
+        Other,
+        Answer,
+        // Its answer, refused for its size or nesting.
+        RefusedAnswer
+    };
+    // Handles one incoming message; its parsed answer when it answers `waitingFor`.
+    Incoming dispatch(std::string_view text, std::int64_t waitingFor, nlohmann::json& answer);
+    // Handles the head of a refused message.
+    Incoming dispatchRefused(std::string_view head, std::int64_t waitingFor);
+    // An answer to request id came: what waited for it is settled.
+    void answered(std::int64_t id);
+    void fallSilent(const std::string& member);
 
     std::unique_ptr<Transport> m_transport;
     std::int64_t m_nextId = 1;
     std::int64_t m_roundTrips = 0;
-    std::deque<nlohmann::json> m_events;
+    struct Event
+    {
+        nlohmann::json message;
+        std::size_t bytes = 0;
+    };
+    std::deque<Event> m_events;
+    std::size_t m_eventBytes = 0;
     std::map<std::int64_t, std::string> m_overdue; // request id -> session id
+    bool m_silent = false;
+    std::int64_t m_probe = 0;
 };
 
 } // namespace automation::chromium

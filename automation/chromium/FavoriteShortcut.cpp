@@ -1,17 +1,20 @@
 #include "automation/chromium/FavoriteShortcut.h"
 
+#include "app/Cp932.h"
+
+#include <algorithm>
+
 namespace automation::chromium {
 
 namespace {
 
-// Line breaks inside a value would start lines of their own.
-std::string oneLine(std::string text)
+// A value as it goes into one line of the file: encoded, then rid of the bytes that
+// would end the line (checked after encoding, where they finally appear).
+std::string oneLine(std::string_view utf8)
 {
-    for (char& c : text) {
-        if (c == '\r' || c == '\n')
-            c = ' ';
-    }
-    return text;
+    std::string bytes = tabulon::toCp932(utf8);
+    std::erase_if(bytes, [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
+    return bytes;
 }
 
 } // namespace
@@ -41,8 +44,8 @@ std::optional<std::string> favoriteNameFromKeys(std::string_view keys)
     return name;
 }
 
-std::string favoriteShortcutText(const std::string& pageUrl,
-                                 const std::vector<ShortcutFrame>& frames)
+std::string favoriteShortcutBytes(const std::string& pageUrl,
+                                  const std::vector<ShortcutFrame>& frames)
 {
     std::string text = "[DEFAULT]\r\nBASEURL=" + oneLine(pageUrl) + "\r\n";
     int unnamed = 0;

@@ -19,9 +19,12 @@ struct ShortcutFrame
 // else or the name could not be a file's name.
 std::optional<std::string> favoriteNameFromKeys(std::string_view keys);
 
-// The Internet-shortcut text (UTF-8, CR LF) the browser writes for a page: a BASEURL=
-// line for the page and one for each frame, then its address.
-std::string favoriteShortcutText(const std::string& pageUrl,
-                                 const std::vector<ShortcutFrame>& frames);
+// The Internet-shortcut file the browser writes for a page, as the bytes on disk (CP932,
+// CR LF): a BASEURL= line for the page and one for each frame, then its address.
+// Each value is encoded first and then loses every CR, LF and NUL byte, so that
+// neither a line break in a page's value nor a character the codec writes back as
+// such a byte (U+10FF0D is 0x0D) can start a line of its own.
+std::string favoriteShortcutBytes(const std::string& pageUrl,
+                                  const std::vector<ShortcutFrame>& frames);
 
 } // namespace automation::chromium

@@ -56,32 +56,50 @@ bool PipeTransport::send(std::string_view message, Deadline deadline)
     return true;
 }
 
-bool PipeTransport::takeMessage(std::string& message)
+std::optional<ReceiveResult> PipeTransport::takeMessage(std::string& message)
 {
+    if (m_skipping) {
+        const auto end = m_buffer.find('\0');
+        if (end == std::string::npos) {
+            m_buffer.clear();
+            return std::nullopt;
+        }
+        m_buffer.erase(0, end + 1);
+        m_skipping = false;
+        m_scanned = 0;
+    }
     const auto end = m_buffer.find('\0', m_scanned);
     if (end == std::string::npos) {
         m_scanned = m_buffer.size();
-        return false;
+        if (m_buffer.size() <= kMaxMessage)
+            return std::nullopt;
+        // Too long already, and not over yet: hand on its head, drop the rest as it comes.
+        message.assign(m_buffer, 0, kRefusedHead);
+        m_buffer.clear();
+        m_scanned = 0;
+        m_skipping = true;
+        return ReceiveResult::Oversized;
     }
-    message.assign(m_buffer, 0, end);
+    const bool tooLong = end > kMaxMessage;
+    message.assign(m_buffer, 0, tooLong ? kRefusedHead : end);
     m_buffer.erase(0, end + 1);
     m_scanned = 0;
-    return true;
+    return tooLong ? ReceiveResult::Oversized : ReceiveResult::Message;
 }
 
 ReceiveResult PipeTransport::receive(std::string& message, Deadline deadline)
 {
     for (;;) {
-        if (takeMessage(message))
-            return ReceiveResult::Message;
+        if (const auto taken = takeMessage(message))
+            return *taken;
         if (m_closed)
             return ReceiveResult::Closed;
-        const FdRead got = readInto(m_readFd, m_buffer, deadline);
-        if (got == FdRead::Timeout)
+        switch (readInto(m_readFd, m_buffer, deadline)) {
+        case FdRead::Data:
+            break;
+        case FdRead::Timeout:
             return ReceiveResult::Timeout;
-        // A message that never ends is a broken peer, not one to keep buffering.
-        if (got == FdRead::Closed || (m_buffer.size() > kMaxMessage &&
-                                      m_buffer.find('\0', m_scanned) == std::string::npos)) {
+        case FdRead::Closed:
             close();
             return ReceiveResult::Closed;
         }

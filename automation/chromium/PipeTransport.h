@@ -1,8 +1,10 @@
 #pragma once
 
+#include "automation/Limits.h"
 #include "automation/chromium/Transport.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace automation::chromium {
@@ -23,17 +25,20 @@ public:
     bool closed() const override { return m_closed; }
     void close() override;
 
-    // A message longer than this ends the connection: the peer is not a browser.
-    static constexpr std::size_t kMaxMessage = 256u << 20;
+    // A longer message is refused and passed over up to its end; the connection
+    // goes on (ending it would end the browser and every window it shows).
+    static constexpr std::size_t kMaxMessage = limits::kMaxMessage;
 
 private:
-    bool takeMessage(std::string& message);
+    std::optional<ReceiveResult> takeMessage(std::string& message);
 
     int m_readFd;
     int m_writeFd;
     bool m_closed = false;
     std::string m_buffer;
     std::size_t m_scanned = 0;
+    // Inside a refused message: bytes up to its end are dropped.
+    bool m_skipping = false;
 };
 
 } // namespace automation::chromium

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,9 +13,15 @@ using Deadline = std::chrono::steady_clock::time_point;
 enum class ReceiveResult
 {
     Message,
+    // A message above the size limit: only its first kRefusedHead bytes are handed
+    // on (enough to tell which request it answers); the rest is passed over.
+    Oversized,
     Timeout,
     Closed
 };
+
+// How much of a refused message is handed on.
+inline constexpr std::size_t kRefusedHead = 256;
 
 // One connection to a browser's DevTools endpoint that carries whole messages.
 class Transport

@@ -7,7 +7,6 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <random>
@@ -96,13 +95,31 @@ std::mt19937& randomBytes()
     return engine;
 }
 
-bool isLoopbackHost(const std::string& host)
+// A loopback literal as a socket address. "localhost" is taken for 127.0.0.1 without
+// asking a resolver, which could wait on the network or name another machine.
+bool loopbackSocket(const std::string& host, std::uint16_t port, sockaddr_storage& address,
+                    socklen_t& length)
 {
-    if (host == "localhost" || host == "::1")
+    address = {};
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+    const std::string literal = host == "localhost" ? "127.0.0.1" : host;
+    if (::inet_pton(AF_INET, literal.c_str(), &v4->sin_addr) == 1) {
+        if ((ntohl(v4->sin_addr.s_addr) >> 24) != 127)
+            return false;
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(port);
+        length = sizeof(sockaddr_in);
         return true;
-    in_addr address{};
-    return ::inet_pton(AF_INET, host.c_str(), &address) == 1 &&
-           (ntohl(address.s_addr) >> 24) == 127;
+    }
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
+    if (::inet_pton(AF_INET6, literal.c_str(), &v6->sin6_addr) == 1 &&
+        IN6_IS_ADDR_LOOPBACK(&v6->sin6_addr)) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(port);
+        length = sizeof(sockaddr_in6);
+        return true;
+    }
+    return false;
 }
 
 bool writeAll(int fd, std::string_view bytes, Deadline deadline)
@@ -160,7 +177,10 @@ std::optional<WebSocketAddress> parseLoopbackAddress(const std::string& url)
         port.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
     const unsigned long number = std::stoul(port);
-    if (number == 0 || number > 65535 || !isLoopbackHost(address.host))
+    sockaddr_storage socket{};
+    socklen_t length = 0;
+    if (number == 0 || number > 65535 ||
+        !loopbackSocket(address.host, static_cast<std::uint16_t>(number), socket, length))
         return std::nullopt;
     // Nothing may ride along into the request line.
     if (address.path.find_first_of(" \r\n") != std::string::npos)
@@ -243,35 +263,21 @@ std::unique_ptr<Transport> connectWebSocket(const std::string& url, Deadline dea
     ignoreSigpipe();
     const auto address = parseLoopbackAddress(url);
     if (!address)
-        throw Error("createBrowser", "not a ws:// address on this machine: " + url);
-
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* found = nullptr;
+        throw Error("createBrowser",
+                    "the browser's address must be ws://HOST:PORT/PATH with HOST 127.0.0.1, ::1 "
+                    "or localhost, not " +
+                        url);
+    sockaddr_storage target{};
+    socklen_t targetLength = 0;
+    loopbackSocket(address->host, address->port, target, targetLength);
     const std::string port = std::to_string(address->port);
-    if (::getaddrinfo(address->host.c_str(), port.c_str(), &hints, &found) != 0 || !found)
-        throw Error("createBrowser", "cannot resolve " + address->host);
-    int fd = -1;
-    for (addrinfo* entry = found; entry && fd < 0; entry = entry->ai_next) {
-        // Only loopback addresses, whatever the name resolved to.
-        bool loopback = false;
-        if (entry->ai_family == AF_INET)
-            loopback = (ntohl(reinterpret_cast<sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr) >>
-                        24) == 127;
-        else if (entry->ai_family == AF_INET6)
-            loopback =
-                IN6_IS_ADDR_LOOPBACK(&reinterpret_cast<sockaddr_in6*>(entry->ai_addr)->sin6_addr);
-        if (!loopback)
-            continue;
-        fd = ::socket(entry->ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (fd < 0)
-            continue;
-        if (::connect(fd, entry->ai_addr, entry->ai_addrlen) != 0 && errno != EINPROGRESS) {
-            ::close(fd);
-            fd = -1;
-            continue;
-        }
+    int fd = ::socket(target.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&target), targetLength) != 0 &&
+        errno != EINPROGRESS) {
+        ::close(fd);
+        fd = -1;
+    }
+    if (fd >= 0) {
         int error = 0;
         socklen_t length = sizeof error;
         if (waitFd(fd, POLLOUT, deadline) != FdReady::Ready ||
@@ -280,7 +286,6 @@ std::unique_ptr<Transport> connectWebSocket(const std::string& url, Deadline dea
             fd = -1;
         }
     }
-    ::freeaddrinfo(found);
     if (fd < 0)
         throw Error("createBrowser", "cannot connect to " + url);
     const int one = 1;

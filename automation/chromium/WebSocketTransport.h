@@ -1,5 +1,6 @@
 #pragma once
 
+#include "automation/Limits.h"
 #include "automation/chromium/Transport.h"
 #include "automation/chromium/WebSocketReader.h"
 
@@ -43,7 +44,9 @@ public:
     bool closed() const override { return m_closed; }
     void close() override;
 
-    static constexpr std::size_t kMaxMessage = 256u << 20;
+    // A longer message ends the connection: a browser the program did not start is
+    // only let go, and attached again at the next try.
+    static constexpr std::size_t kMaxMessage = limits::kMaxMessage;
 
 private:
     bool sendFrame(unsigned opcode, std::string_view payload, Deadline deadline);

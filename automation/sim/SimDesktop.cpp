@@ -379,19 +379,25 @@ void SimDesktop::answerFavoriteKeys(const std::string& keys)
     if (!window || window->kind != SimKind::Browser || window->favorite.never || name.empty())
         return;
 
-    std::string text = "BASEURL=" + window->url + "\r\n";
+    // Each value is encoded, then rid of the bytes that would end its line: a line
+    // break in an address, or a character the codec writes back as one, adds no line.
+    const auto line = [](std::string_view utf8) {
+        std::string bytes = tabulon::toCp932(utf8);
+        std::erase_if(bytes, [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
+        return bytes + "\r\n";
+    };
+    std::string bytes = "BASEURL=" + line(window->url);
     if (window->document) {
         for (const SimFrame& frame : window->document->frames)
-            text += "BASEURL=" + frame.url + "\r\n";
+            bytes += "BASEURL=" + line(frame.url);
     }
-    text += "[InternetShortcut]\r\nURL=" + window->url + "\r\n";
+    bytes += "[InternetShortcut]\r\nURL=" + line(window->url);
     const auto folder = m_setup.folders.find("Favorites");
     if (folder == m_setup.folders.end() || folder->second.empty())
         return;
     const std::string path = folder->second + "/" + name + ".url";
-    m_clock.schedule(
-        m_clock.nowMs() + std::max<std::int64_t>(0, window->favorite.delayMs),
-        [this, path, bytes = tabulon::toCp932(text)] { m_disk.replaceFile(path, bytes); });
+    m_clock.schedule(m_clock.nowMs() + std::max<std::int64_t>(0, window->favorite.delayMs),
+                     [this, path, bytes = std::move(bytes)] { m_disk.replaceFile(path, bytes); });
 }
 
 // The shell's own arrangements, over every open top-level window that is shown and

@@ -3,17 +3,24 @@
 #include "FakeBrowser.h"
 #include "automation/Error.h"
 #include "automation/HtmlDocument.h"
+#include "automation/Limits.h"
 #include "automation/PageWindow.h"
+#include "automation/chromium/Checked.h"
 #include "automation/chromium/ChromiumBrowser.h"
 #include "automation/chromium/ChromiumObjectFactory.h"
 #include "automation/chromium/ChromiumWindows.h"
+#include "automation/chromium/PageScripts.h"
 #include "automation/chromium/PipeTransport.h"
 #include "automation/local/LocalFileSystem.h"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <mutex>
 #include <set>
+#include <sstream>
+#include <unistd.h>
 
 using automation::Error;
 using namespace automation::chromium;
@@ -31,9 +38,34 @@ struct Model
     std::set<std::string> hung;          // sessions whose page never answers
     bool terminateFrees = true;
     std::vector<json> waiting; // evaluations held by a hung page
-    int globalObjects = 0;
-    std::set<std::string> staleObjects;
+    // The program's script worlds made so far, and those of documents since replaced.
+    int worlds = 0;
+    std::set<std::int64_t> staleWorlds;
+    // What a call of a page script (a PageScripts constant) answers, whole: by default
+    // its arguments, less the world's mark, as text.
+    std::map<std::string, json> scripted;
+    // What a method answers, whole, in place of the model's answer.
+    std::map<std::string, json> answers;
+    // The browser answers nothing at all while stopped.
+    bool stopped = false;
+    std::vector<json> unanswered;
 };
+
+// The page script a call runs: the PageScripts constant its declaration wraps.
+std::string scriptOf(const json& request)
+{
+    const std::string declaration = request["params"].value("functionDeclaration", "");
+    for (const char* script :
+         {scripts::kMarkWorld, scripts::kSnapshot, scripts::kFrameOwners, scripts::kTitle,
+          scripts::kReferrer, scripts::kCookie, scripts::kLastModified, scripts::kHistoryLength,
+          scripts::kLocation, scripts::kBodyBackground, scripts::kBodyFontSize,
+          scripts::kPutBodyBackground, scripts::kPutBodyFontSize, scripts::kPutColor,
+          scripts::kCollectionLength, scripts::kItems}) {
+        if (declaration.find(script) != std::string::npos)
+            return script;
+    }
+    return {};
+}
 
 json page(const std::string& id, const std::string& url, const std::string& title = "T")
 {
@@ -79,6 +111,12 @@ struct ClientOverFakeBrowser : ::testing::Test
         const std::string method = r["method"];
         const json params = r.value("params", json::object());
         const std::string session = r.value("sessionId", "");
+        if (model.stopped) {
+            model.unanswered.push_back(r);
+            return std::nullopt;
+        }
+        if (const auto it = model.answers.find(method); it != model.answers.end())
+            return it->second;
         if (method == "Target.getTargets")
             return json{{"targetInfos", model.targets}};
         if (method == "Target.attachToTarget")
@@ -113,26 +151,31 @@ struct ClientOverFakeBrowser : ::testing::Test
             model.waiting.push_back(r);
             return std::nullopt;
         }
-        if (method == "Runtime.evaluate") {
-            const std::string expression = params["expression"];
-            if (expression == "globalThis")
+        if (method == "Page.createIsolatedWorld")
+            return json{{"executionContextId", ++model.worlds}};
+        if (method == "Runtime.evaluate")
+            return json{{"result", {{"value", params["expression"]}}}};
+        if (method == "Runtime.callFunctionOn") {
+            if (model.staleWorlds.count(params.value("executionContextId", 0)))
                 return json{
-                    {"result", {{"objectId", "G" + std::to_string(++model.globalObjects)}}}};
-            if (expression.find("readyState") != std::string::npos)
+                    {"error",
+                     {{"code", -32000}, {"message", "Cannot find context with specified id"}}}};
+            const std::string script = scriptOf(r);
+            if (const auto it = model.scripted.find(script); it != model.scripted.end())
+                return it->second;
+            if (script == scripts::kSnapshot)
                 return json{{"result",
                              {{"value",
                                {{"ready", "complete"},
                                 {"frames", 2},
                                 {"visible", true},
                                 {"title", "Doc"}}}}}};
-            return json{{"result", {{"value", expression}}}};
-        }
-        if (method == "Runtime.callFunctionOn") {
-            if (model.staleObjects.count(params["objectId"]))
-                return json{
-                    {"error",
-                     {{"code", -32000}, {"message", "Could not find object with given id"}}}};
-            return json{{"result", {{"value", params["arguments"].dump()}}}};
+            if (script == scripts::kTitle)
+                return json{{"result", {{"value", "Doc"}}}};
+            json arguments = params["arguments"];
+            if (script != scripts::kMarkWorld && !arguments.empty())
+                arguments.erase(arguments.begin());
+            return json{{"result", {{"value", arguments.dump()}}}};
         }
         if (method == "Target.closeTarget")
             return json{{"success", true}};
@@ -166,11 +209,36 @@ struct ClientOverFakeBrowser : ::testing::Test
     {
         return std::make_shared<ChromiumBrowser>(client, id);
     }
+
+    // The calls that ran this page script.
+    std::vector<json> scriptCalls(const char* script)
+    {
+        std::vector<json> calls;
+        for (const json& call : fake->requests("Runtime.callFunctionOn")) {
+            if (scriptOf(call) == script)
+                calls.push_back(call);
+        }
+        return calls;
+    }
 };
 
 double secondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+template <typename Condition> bool waitUntil(Condition condition)
+{
+    const auto until = std::chrono::steady_clock::now() + 3s;
+    while (std::chrono::steady_clock::now() < until) {
+        try {
+            if (condition())
+                return true;
+        } catch (const Error&) {
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return false;
 }
 
 } // namespace
@@ -223,7 +291,7 @@ TEST_F(ClientOverFakeBrowser, OneRebuildReadsEachWindowAndPageOnce)
         EXPECT_EQ(browser->Document()->FramesLength(), 2);
     }
     EXPECT_EQ(fake->requests("Browser.getWindowForTarget").size(), 2u);
-    EXPECT_EQ(fake->requests("Runtime.evaluate").size(), 2u);
+    EXPECT_EQ(scriptCalls(scripts::kSnapshot).size(), 2u);
     EXPECT_EQ(fake->requests("Browser.getWindowBounds").size(), 0u);
 
     // A change made by the program is seen at once: nothing stale is reused.
@@ -332,7 +400,7 @@ TEST_F(ClientOverFakeBrowser, AHungPageIsFreedAndCostsOneWait)
     ASSERT_EQ(fake->requests("Runtime.terminateExecution").size(), 1u);
     EXPECT_EQ(fake->requests("Runtime.terminateExecution")[0]["sessionId"], sessionOf("A"));
     // The late answer came in; the page answers again.
-    EXPECT_EQ(tab("A")->Document()->Title(), "document.title");
+    EXPECT_EQ(tab("A")->Document()->Title(), "Doc");
     EXPECT_FALSE(tab("B")->busy());
 }
 
@@ -363,23 +431,28 @@ TEST_F(ClientOverFakeBrowser, ValuesReachThePageAsArgumentsOnly)
     const std::string hostile = "1em'); document.title = ('x";
     document->putBodyFontSize(hostile);
     document->putColor(automation::DocumentColor::vlinkcolor, 0x9400D3);
-    const auto calls = fake->requests("Runtime.callFunctionOn");
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[0]["params"]["arguments"], json::array({{{"value", hostile}}}));
-    EXPECT_EQ(calls[0]["params"]["functionDeclaration"].get<std::string>().find(hostile),
+    const auto fontSize = scriptCalls(scripts::kPutBodyFontSize);
+    const auto color = scriptCalls(scripts::kPutColor);
+    ASSERT_EQ(fontSize.size(), 1u);
+    ASSERT_EQ(color.size(), 1u);
+    // The world's mark first, then the values.
+    const json mark = scriptCalls(scripts::kMarkWorld).at(0)["params"]["arguments"][0];
+    EXPECT_EQ(fontSize[0]["params"]["arguments"], json::array({mark, {{"value", hostile}}}));
+    EXPECT_EQ(fontSize[0]["params"]["functionDeclaration"].get<std::string>().find(hostile),
               std::string::npos);
-    EXPECT_EQ(calls[1]["params"]["arguments"],
-              json::array({{{"value", "vlinkColor"}}, {{"value", "#9400d3"}}}));
-    // One global object served both calls.
-    EXPECT_EQ(model.globalObjects, 1);
+    EXPECT_EQ(color[0]["params"]["arguments"],
+              json::array({mark, {{"value", "vlinkColor"}}, {{"value", "#9400d3"}}}));
+    // One world served both calls.
+    EXPECT_EQ(model.worlds, 1);
 
-    // After the page was replaced its old global object is gone: taken anew, once.
+    // After the page was replaced its world is gone: made anew, once.
     {
         std::lock_guard lock(model.mutex);
-        model.staleObjects.insert("G1");
+        model.staleWorlds.insert(1);
+        model.scripted[scripts::kItems] = {{"result", {{"value", {"http://a/0", "http://a/1"}}}}};
     }
-    EXPECT_EQ(document->linkHref(3), "[{\"value\":3}]");
-    EXPECT_EQ(model.globalObjects, 2);
+    EXPECT_EQ(document->linkHref(0), "http://a/0");
+    EXPECT_EQ(model.worlds, 2);
 }
 
 TEST_F(ClientOverFakeBrowser, ALostBrowserEmptiesTheListAndFailsEveryObject)
@@ -399,4 +472,303 @@ TEST_F(ClientOverFakeBrowser, ALostBrowserEmptiesTheListAndFailsEveryObject)
     ChromiumObjectFactory factory(client, nullptr, nullptr);
     EXPECT_TRUE(factory.createShell()->windows()->items().empty());
     EXPECT_THROW(factory.createShell()->TileVertically(), Error);
+}
+
+namespace {
+
+// Runs a step that may fail, but only as an automation failure does.
+template <typename Step> void failsCleanly(Step&& step, const std::string& what)
+{
+    try {
+        step();
+    } catch (const Error&) {
+    } catch (const std::exception& other) {
+        ADD_FAILURE() << what << ": " << other.what();
+    }
+}
+
+json valueResult(const json& value)
+{
+    return {{"result", {{"type", "object"}, {"value", value}}}};
+}
+
+} // namespace
+
+TEST_F(ClientOverFakeBrowser, WhateverAPageAnswersTheListGetsAValueOrAFailure)
+{
+    show({page("A", "http://a/", "Browser title")});
+    client->pageTargets();
+    const json normal = {{"ready", "complete"}, {"frames", 2}, {"visible", true}, {"title", "Doc"}};
+    std::vector<json> answers;
+    for (const auto& [key, odd] :
+         std::vector<std::pair<std::string, json>>{{"title", 42},
+                                                   {"title", {{"toString", "x"}}},
+                                                   {"title", nullptr},
+                                                   {"frames", 1e300},
+                                                   {"frames", -1},
+                                                   {"frames", 2.5},
+                                                   {"frames", "2"},
+                                                   {"frames", 1001},
+                                                   {"ready", 5},
+                                                   {"visible", "yes"}}) {
+        json value = normal;
+        value[key] = odd;
+        answers.push_back(valueResult(value));
+    }
+    for (const json& shape :
+         {json::object(), json{{"result", "x"}}, json{{"result", {{"value", {1, 2}}}}},
+          json{{"result", {{"type", "number"}, {"unserializableValue", "NaN"}}}},
+          json{{"exceptionDetails", 5}}, json{{"exceptionDetails", {{"exception", 7}}}},
+          json{{"exceptionDetails", {{"text", {1}}}, {"result", 1}}}, json{{"error", "x"}},
+          json{{"error", {{"message", 5}}}}})
+        answers.push_back(shape);
+
+    for (const json& answer : answers) {
+        {
+            std::lock_guard lock(model.mutex);
+            model.scripted[scripts::kSnapshot] = answer;
+            model.scripted[scripts::kTitle] = answer;
+        }
+        client->invalidate();
+        const auto a = tab("A");
+        const std::string what = answer.dump();
+        failsCleanly([&] { a->busy(); }, what);
+        failsCleanly([&] { a->Document()->FramesLength(); }, what);
+        failsCleanly([&] { a->Document()->Title(); }, what);
+        // The name falls back to what the browser knows.
+        std::string name;
+        EXPECT_NO_THROW(name = a->LocationName()) << what;
+        EXPECT_FALSE(name.empty()) << what;
+    }
+
+    // A title of the wrong kind gives the browser's; a count out of range is no count.
+    {
+        std::lock_guard lock(model.mutex);
+        json value = normal;
+        value["title"] = 42;
+        value["frames"] = 1e300;
+        model.scripted[scripts::kSnapshot] = valueResult(value);
+    }
+    client->invalidate();
+    EXPECT_EQ(tab("A")->LocationName(), "http://a/");
+    EXPECT_FALSE(tab("A")->busy());
+    EXPECT_THROW(tab("A")->Document()->FramesLength(), Error);
+}
+
+TEST_F(ClientOverFakeBrowser, WhateverAPageAnswersTheReportGetsAValueOrAFailure)
+{
+    show({page("A", "http://a/")});
+    client->pageTargets();
+    std::string huge;
+    for (int i = 0; i < 100000; ++i)
+        huge += "日";
+    const std::vector<json> values = {1e300,   -1,           2.5,           "3",
+                                      nullptr, true,         json::array(), json::object(),
+                                      huge,    {huge, huge}, {1, "a"},      {{"x", 1}}};
+    for (const json& value : values) {
+        {
+            std::lock_guard lock(model.mutex);
+            model.scripted.clear();
+            for (const char* script :
+                 {scripts::kCollectionLength, scripts::kItems, scripts::kHistoryLength,
+                  scripts::kReferrer, scripts::kCookie, scripts::kLastModified, scripts::kLocation,
+                  scripts::kBodyBackground})
+                model.scripted[script] = valueResult(value);
+            model.answers["Page.getResourceTree"] = {
+                {"frameTree",
+                 {{"resources", {{{"url", "3"}, {"contentSize", value}}, value}},
+                  {"childFrames", value}}}};
+        }
+        client->invalidate();
+        const auto document = tab("A")->Document();
+        const std::string what = value.dump().substr(0, 40);
+        std::vector<std::string> texts;
+        failsCleanly([&] { document->collectionLength(automation::DocumentCollection::links); },
+                     what);
+        failsCleanly([&] { texts.push_back(document->imageHref(0)); }, what);
+        failsCleanly([&] { texts.push_back(document->imageFileSize(0)); }, what);
+        failsCleanly([&] { texts.push_back(document->linkInnerHTML(1)); }, what);
+        failsCleanly([&] { texts.push_back(document->referrer()); }, what);
+        failsCleanly([&] { texts.push_back(document->bodyBackground()); }, what);
+        failsCleanly([&] { texts.push_back(document->parentwindow()->Location()); }, what);
+        failsCleanly([&] { document->parentwindow()->historyLength(); }, what);
+        // A long text comes whole characters only, and no longer than a page's text may be.
+        for (const std::string& text : texts) {
+            EXPECT_LE(text.size(), automation::limits::kMaxPageText) << what;
+            EXPECT_EQ(checked::repairJsonText(text), text) << what;
+        }
+    }
+    // A size that is no whole number of bytes is no size.
+    {
+        std::lock_guard lock(model.mutex);
+        model.scripted[scripts::kItems] = valueResult({"3"});
+    }
+    client->invalidate();
+    EXPECT_THROW(tab("A")->Document()->imageFileSize(0), Error);
+}
+
+TEST_F(ClientOverFakeBrowser, WhateverTheBrowserSaysOfItsTabsAndWindowsIsReadChecked)
+{
+    const std::string longUrl = "http://b/" + std::string(100000, 'u');
+    {
+        std::lock_guard lock(model.mutex);
+        model.targets = {json("x"),
+                         json(5),
+                         {{"targetId", 5}, {"type", "page"}, {"url", "http://x/"}},
+                         {{"targetId", std::string(100000, 'T')}, {"type", "page"}},
+                         {{"targetId", "A"}, {"type", "page"}, {"url", 7}, {"title", {1}}},
+                         {{"targetId", "B"}, {"type", "page"}, {"url", longUrl}},
+                         {{"targetId", "C"}, {"type", 1}, {"url", "http://c/"}},
+                         page("D", "http://d/\r\n[x]", "two\r\nlines")};
+        model.windows["100"] = {
+            {"left", "x"}, {"top", 1e300}, {"width", -5}, {"height", 2.5}, {"windowState", 5}};
+        model.windows["101"] = json::array();
+        model.windows["103"] = {{"left", 10}, {"top", 20}, {"width", 300}, {"height", 200}};
+    }
+    std::vector<std::string> ids;
+    EXPECT_NO_THROW(ids = client->pageTargets());
+    EXPECT_EQ(ids, (std::vector<std::string>{"A", "B", "D"}));
+    EXPECT_EQ(client->url("A"), "");
+    EXPECT_EQ(client->url("B").size(), automation::limits::kMaxAddress);
+    // One line each, as the list and its files keep them.
+    EXPECT_EQ(client->url("D"), "http://d/  [x]");
+    EXPECT_EQ(client->title("D"), "two  lines");
+
+    // Bounds that say nothing usable leave what was known (nothing yet: zeros).
+    EXPECT_EQ(tab("A")->Height(), 0);
+    EXPECT_EQ(tab("A")->Width(), 0);
+    EXPECT_EQ(tab("B")->Height(), 0);
+    EXPECT_EQ(tab("D")->Width(), 300);
+
+    // Window ids the handles cannot hold.
+    for (const json& windowId : {json("7"), json(1e300), json(-5), json(0), json(1LL << 40)}) {
+        {
+            std::lock_guard lock(model.mutex);
+            model.answers["Browser.getWindowForTarget"] = {{"windowId", windowId},
+                                                           {"bounds", json::object()}};
+        }
+        client->invalidate();
+        EXPECT_THROW(tab("D")->hWnd(), Error) << windowId.dump();
+    }
+}
+
+TEST_F(ClientOverFakeBrowser, EventsAndFrameTreesOfAnyShapeAreTakenInOrPassedOver)
+{
+    show({page("A", "http://a/")});
+    client->pageTargets();
+    for (const json& params :
+         {json("x"), json::array(), json{{"targetInfo", 5}},
+          json{{"targetInfo", {{"targetId", 5}}}},
+          json{{"targetInfo", {{"targetId", "F"}, {"type", "iframe"}, {"parentId", {1}}}},
+               {"sessionId", 7}},
+          json{{"targetId", {1}}}, json{{"sessionId", nullptr}}}) {
+        for (const char* method :
+             {"Target.targetCreated", "Target.targetInfoChanged", "Target.attachedToTarget",
+              "Target.detachedFromTarget", "Target.targetDestroyed"})
+            fake->event(method, params);
+    }
+    fake->event("Target.targetDestroyed", json::object());
+    std::this_thread::sleep_for(50ms);
+    EXPECT_NO_THROW(client->takeEvents());
+    EXPECT_EQ(client->pageTargets(), std::vector<std::string>{"A"});
+
+    // A frame tree nested deeper than any page, one with more frames than a page has,
+    // and odd owners of frames.
+    json deep = {{"frame", {{"id", "A"}}}};
+    for (int i = 0; i < 1000; ++i)
+        deep = {{"frame", {{"id", "F" + std::to_string(i)}, {"url", "http://f/"}}},
+                {"childFrames", {deep}}};
+    json wide = {{"frame", {{"id", "A"}}}, {"childFrames", json::array()}};
+    for (int i = 0; i < 5000; ++i)
+        wide["childFrames"].push_back({{"frame", {{"id", "W" + std::to_string(i)}}}});
+    for (const json& tree : {deep, wide}) {
+        {
+            std::lock_guard lock(model.mutex);
+            model.answers["Page.getFrameTree"] = {{"frameTree", tree}};
+            model.scripted[scripts::kFrameOwners] = {{"result", {{"objectId", "O"}}}};
+            model.answers["Runtime.getProperties"] = {
+                {"result",
+                 {{{"name", "0"}, {"value", {{"objectId", "E0"}}}},
+                  {{"name", "99999999999"}, {"value", {{"objectId", "E1"}}}},
+                  {{"name", "-1"}, {"value", {{"objectId", "E2"}}}},
+                  {{"name", "length"}, {"value", {{"value", 3}}}},
+                  {{"name", "1"}, {"value", 5}},
+                  {{"name", 2}, {"value", {{"objectId", "E3"}}}}}}};
+            model.answers["DOM.describeNode"] = {{"node", {{"frameId", {1}}}}};
+        }
+        client->invalidate();
+        std::vector<FrameAddress> frames;
+        EXPECT_NO_THROW(frames = client->allFrames("test", "A"));
+        EXPECT_LE(frames.size(), static_cast<std::size_t>(automation::limits::kMaxFrames));
+        EXPECT_NO_THROW(frames = client->childFrames("test", "A"));
+        EXPECT_EQ(frames.size(), 1u);
+    }
+}
+
+TEST_F(ClientOverFakeBrowser, AStoppedBrowserCostsOneWaitThenEveryCallFailsAtOnceUntilItAnswers)
+{
+    show({page("A", "http://a/"), page("B", "http://b/")});
+    ASSERT_EQ(client->pageTargets().size(), 2u);
+    {
+        std::lock_guard lock(model.mutex);
+        model.stopped = true;
+    }
+    ChromiumObjectFactory factory(client, nullptr, nullptr);
+    // The first page asked waits for its deadline, and the browser's, then no call waits.
+    EXPECT_THROW(tab("A")->busy(), Error);
+    const auto start = std::chrono::steady_clock::now();
+    for (int tick = 0; tick < 20; ++tick) {
+        failsCleanly([&] { EXPECT_TRUE(factory.createShell()->windows()->items().empty()); },
+                     "items");
+        EXPECT_THROW(tab("B")->busy(), Error);
+        EXPECT_THROW(tab("B")->hWnd(), Error);
+        EXPECT_THROW(tab("A")->Document()->Title(), Error);
+    }
+    EXPECT_LT(secondsSince(start), 0.1);
+    EXPECT_TRUE(client->connected());
+
+    // It goes on: what it was asked meanwhile is answered, and the list comes back.
+    std::vector<json> held;
+    {
+        std::lock_guard lock(model.mutex);
+        model.stopped = false;
+        held.swap(model.unanswered);
+    }
+    for (const json& request : held)
+        fake->reply(request, json::object());
+    EXPECT_TRUE(waitUntil([&] { return client->pageTargets().size() == 2; }));
+    EXPECT_FALSE(tab("B")->busy());
+}
+
+TEST_F(ClientOverFakeBrowser, TheTabWhoseTitleWasReadIsTheOneActivatedAndWritten)
+{
+    show({page("A", "http://a/", "Same"), page("B", "http://b/", "Same")});
+    client->pageTargets();
+    const std::string folder =
+        ::testing::TempDir() + "tabulon-favorites-" + std::to_string(::getpid());
+    automation::LocalFileSystem files;
+    ChromiumWindows windows(client, folder, files);
+    {
+        std::lock_guard lock(model.mutex);
+        model.scripted[scripts::kTitle] = valueResult("Same");
+    }
+    // The caption is made of B's title: B is meant, though A shows it too and comes first.
+    EXPECT_EQ(tab("B")->Document()->Title(), "Same");
+    ASSERT_TRUE(windows.activateByTitle("Same"));
+    EXPECT_EQ(fake->requests("Target.activateTarget").back()["params"]["targetId"], "B");
+    ASSERT_TRUE(windows.sendKeys("%A{ENTER}{TAB}D1{ENTER}"));
+    std::ifstream in(folder + "/D1.url", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("URL=http://b/\r\n"), std::string::npos) << text.str();
+    std::filesystem::remove_all(folder);
+
+    // Once another title is read, the first tab showing this one is taken.
+    tab("A")->Document()->Title();
+    {
+        std::lock_guard lock(model.mutex);
+        model.targets[0]["title"] = "Other";
+    }
+    ASSERT_TRUE(windows.activateByTitle("Same"));
+    EXPECT_EQ(fake->requests("Target.activateTarget").back()["params"]["targetId"], "B");
 }

@@ -1,6 +1,7 @@
 #include "automation/chromium/DevToolsSession.h"
 
 #include "FakePeer.h"
+#include "automation/Limits.h"
 #include "automation/chromium/PipeTransport.h"
 
 #include <chrono>
@@ -170,4 +171,119 @@ TEST_F(SessionOverPipes, PumpKeepsEventsWithoutWaiting)
     EXPECT_LT(secondsSince(start), 0.1);
     EXPECT_EQ(session.nextEvent()["params"]["sessionId"], "S");
     EXPECT_FALSE(session.hasEvents());
+}
+
+TEST_F(SessionOverPipes, AnAnswerWithABrokenCharacterIsMendedNotLost)
+{
+    // A page's string cut inside a surrogate pair: the JSON reader refuses it, and a
+    // dropped answer would hold the page for overdue ever after.
+    peer.write(std::string(R"({"id":1,"result":{"result":{"value":"tit\ud83d"}}})"));
+    const auto start = std::chrono::steady_clock::now();
+    const json result = session.call(request("Runtime.callFunctionOn", 2000ms, "PAGE"));
+    EXPECT_LT(secondsSince(start), 1.0);
+    EXPECT_EQ(result["result"]["value"], "tit\uFFFD");
+    EXPECT_EQ(session.overdue("PAGE"), 0);
+}
+
+TEST_F(SessionOverPipes, AnAnswerTooLongOrTooDeepFailsItsCallAtOnceAndTheSessionGoesOn)
+{
+    // Nested past reason; then longer than any message the program takes, written
+    // before the answer that follows it.
+    peer.write(R"({"id":1,"result":{"v":)" + std::string(10000, '[') + std::string(10000, ']') +
+               "}}");
+    std::thread writer([&] {
+        peer.write(R"({"id":2,"result":{"v":")" +
+                   std::string(automation::limits::kMaxMessage, 'x') + "\"}}");
+        peer.write(json{{"method", "Target.targetCreated"}, {"params", {{"n", 1}}}});
+        peer.write(json{{"id", 3}, {"result", {{"ok", true}}}});
+    });
+    // Long deadlines: a call that waits for one is seen as such, however slow the pipe.
+    for (const char* method : {"Page.getFrameTree", "Page.getResourceTree"}) {
+        try {
+            session.call(request(method, 30000ms, "PAGE"));
+            ADD_FAILURE() << method << " gave an answer";
+        } catch (const DeadlineExceeded&) {
+            ADD_FAILURE() << method << " waited for its deadline";
+        } catch (const Error& error) {
+            EXPECT_NE(std::string(error.what()).find(method), std::string::npos) << error.what();
+        }
+    }
+    EXPECT_EQ(session.call(request("Target.getTargets", 30000ms))["ok"], true);
+    writer.join();
+    EXPECT_TRUE(session.alive());
+    EXPECT_EQ(session.nextEvent()["params"]["n"], 1);
+    EXPECT_EQ(session.overdue("PAGE"), 0);
+}
+
+TEST_F(SessionOverPipes, ABrowserThatFallsSilentCostsOneDeadlineUntilItAnswersAgain)
+{
+    EXPECT_THROW(session.call(request("Target.getTargets", 200ms)), DeadlineExceeded);
+    EXPECT_EQ(peer.read()["method"], "Target.getTargets");
+    // The browser was sent one cheap question when it fell silent.
+    const json probe = peer.read();
+    EXPECT_EQ(probe["method"], "Browser.getVersion");
+
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_THROW(session.call(request("Browser.getWindowBounds", 2000ms)), Error);
+        EXPECT_THROW(session.call(request("Runtime.callFunctionOn", 2000ms, "PAGE")), Error);
+        EXPECT_EQ(session.post(request("Runtime.releaseObjectGroup", 2000ms, "PAGE")), 0);
+    }
+    EXPECT_LT(secondsSince(start), 0.1);
+    EXPECT_TRUE(session.browserSilent());
+    EXPECT_TRUE(session.alive());
+
+    // Its answer to the question says it is back, even before the late answer comes.
+    peer.write(json{{"id", probe["id"]}, {"result", {{"product", "Chrome"}}}});
+    std::thread browser([&] {
+        peer.write(json{{"id", peer.read()["id"]}, {"result", {{"ok", true}}}});
+    });
+    EXPECT_EQ(session.call(request("Target.getTargets", 2000ms))["ok"], true);
+    browser.join();
+    EXPECT_FALSE(session.browserSilent());
+}
+
+TEST_F(SessionOverPipes, APageThatFallsSilentDoesNotSilenceTheBrowser)
+{
+    EXPECT_THROW(session.call(request("Runtime.evaluate", 100ms, "PAGE")), DeadlineExceeded);
+    EXPECT_FALSE(session.browserSilent());
+    peer.write(json{{"id", 2}, {"result", {{"ok", true}}}});
+    EXPECT_EQ(session.call(request("Target.getTargets", 2000ms))["ok"], true);
+}
+
+TEST_F(SessionOverPipes, AFloodOfEventsKeepsOnlyTheNewestWithinBounds)
+{
+    const auto drain = [&] {
+        std::vector<json> events;
+        for (json event = session.nextEvent(); !event.is_null(); event = session.nextEvent())
+            events.push_back(std::move(event));
+        return events;
+    };
+    // Large events: as many of the newest as fit in the bytes kept.
+    const std::string big(8u << 20, 'u');
+    std::thread writer([&] {
+        for (int i = 0; i < 12; ++i)
+            peer.write(
+                json{{"method", "Target.targetInfoChanged"}, {"params", {{"n", i}, {"url", big}}}});
+        peer.write(json{{"method", "Target.targetCreated"}, {"params", {{"n", 12}}}});
+        peer.write(json{{"id", 1}, {"result", json::object()}});
+    });
+    session.call(request("Target.getTargets", 30000ms));
+    writer.join();
+    auto events = drain();
+    ASSERT_EQ(events.size(), 8u);
+    EXPECT_EQ(events.front()["params"]["n"], 5);
+    EXPECT_EQ(events.back()["params"]["n"], 12);
+
+    // Small ones: as many of the newest as are kept.
+    writer = std::thread([&] {
+        for (int i = 0; i < 10005; ++i)
+            peer.write(json{{"method", "Target.targetCreated"}, {"params", {{"n", i}}}});
+        peer.write(json{{"id", 2}, {"result", json::object()}});
+    });
+    session.call(request("Target.getTargets", 30000ms));
+    writer.join();
+    events = drain();
+    ASSERT_EQ(events.size(), DevToolsSession::kMaxEvents);
+    EXPECT_EQ(events.front()["params"]["n"], 5);
 }

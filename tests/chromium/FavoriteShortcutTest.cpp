@@ -12,6 +12,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <vector>
 
 using namespace automation::chromium;
 
@@ -31,17 +32,51 @@ TEST(FavoriteKeys, TheNameBetweenTheDialogsKeys)
     EXPECT_FALSE(favoriteNameFromKeys(std::string("%A{ENTER}D\n3{ENTER}")));
 }
 
+// The lines of a shortcut file, split at CR LF only (the only line end it writes).
+std::vector<std::string> linesOf(const std::string& bytes)
+{
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    for (std::size_t at; (at = bytes.find("\r\n", from)) != std::string::npos; from = at + 2)
+        lines.push_back(bytes.substr(from, at - from));
+    EXPECT_EQ(from, bytes.size()) << "the file ends with CR LF";
+    return lines;
+}
+
 TEST(FavoriteText, ABaseUrlLineForThePageAndEachFrameThenTheAddress)
 {
-    const std::string text = favoriteShortcutText(
+    const std::string bytes = favoriteShortcutBytes(
         "http://h/top.html", {{"left", "http://h/a.html"}, {"", "http://other/b.html"}});
-    EXPECT_EQ(text, "[DEFAULT]\r\nBASEURL=http://h/top.html\r\n"
-                    "[DOC_left]\r\nBASEURL=http://h/a.html\r\n"
-                    "[DOC_frame1]\r\nBASEURL=http://other/b.html\r\n"
-                    "[InternetShortcut]\r\nURL=http://h/top.html\r\n");
-    // A line break smuggled into an address cannot make a line of its own.
-    const std::string odd = favoriteShortcutText("http://h/x\r\nURL=evil", {});
-    EXPECT_EQ(odd.find("\nURL=evil"), std::string::npos);
+    EXPECT_EQ(bytes, "[DEFAULT]\r\nBASEURL=http://h/top.html\r\n"
+                     "[DOC_left]\r\nBASEURL=http://h/a.html\r\n"
+                     "[DOC_frame1]\r\nBASEURL=http://other/b.html\r\n"
+                     "[InternetShortcut]\r\nURL=http://h/top.html\r\n");
+    // Names are written as the list files are: CP932.
+    EXPECT_EQ(favoriteShortcutBytes("http://h/", {{"左", "http://h/a.html"}}),
+              "[DEFAULT]\r\nBASEURL=http://h/\r\n[DOC_" + tabulon::toCp932("左") +
+                  "]\r\nBASEURL=http://h/a.html\r\n[InternetShortcut]\r\nURL=http://h/\r\n");
+}
+
+TEST(FavoriteText, NoValueAddsALineWhateverItHolds)
+{
+    // A line break, a NUL, or the characters the codec writes back as the bytes CR
+    // and LF (U+10FF0D, U+10FF0A), in a frame's name or in an address.
+    const std::string injected = "URL=javascript:alert(1)";
+    for (const std::string& breaker :
+         {std::string("\r\n"), std::string("\n"), std::string("\r"), std::string("\0", 1),
+          std::string("\xF4\x8F\xBC\x8D\xF4\x8F\xBC\x8A"), std::string("\xF4\x8F\xBC\x8A")}) {
+        const std::string bytes = favoriteShortcutBytes(
+            "http://h/top.html" + breaker + injected,
+            {{"x]" + breaker + injected + breaker + "[DOC_y", "http://h/a" + breaker + injected}});
+        const auto lines = linesOf(bytes);
+        ASSERT_EQ(lines.size(), 6u) << bytes;
+        EXPECT_EQ(bytes.find('\0'), std::string::npos);
+        for (const std::string& line : lines) {
+            EXPECT_EQ(line.find('\r'), std::string::npos);
+            EXPECT_NE(line.rfind(injected, 0), 0u) << line;
+        }
+        EXPECT_EQ(lines[5], "URL=http://h/top.html" + injected);
+    }
 }
 
 TEST(BrowserValues, AddressesHandlesAndColours)

@@ -127,7 +127,20 @@ TEST(WebSocketAddress, OnlyLoopbackAddressesAreAccepted)
     EXPECT_FALSE(parseLoopbackAddress("ws://127.0.0.1/x"));
     EXPECT_FALSE(parseLoopbackAddress("ws://127.0.0.1:99999/x"));
     EXPECT_FALSE(parseLoopbackAddress("ws://127.0.0.1:9222/x HTTP/1.1\r\nEvil: 1"));
-    EXPECT_THROW(connectWebSocket("ws://192.168.1.1:9222/x", soon()), automation::Error);
+    // Only literals: nothing a resolver would have to make sense of.
+    for (const char* url :
+         {"ws://127.1:9222/x", "ws://0x7f.0.0.1:9222/x", "ws://2130706433:9222/x",
+          "ws://localhost.:9222/x", "ws://LOCALHOST:9222/x", "ws://[::ffff:127.0.0.1]:9222/x",
+          "ws://[::2]:9222/x", "ws://127.0.0.1.example.com:9222/x"})
+        EXPECT_FALSE(parseLoopbackAddress(url)) << url;
+    EXPECT_TRUE(parseLoopbackAddress("ws://[0:0:0:0:0:0:0:1]:9222/x"));
+    try {
+        connectWebSocket("ws://192.168.1.1:9222/x", soon());
+        ADD_FAILURE() << "connected";
+    } catch (const automation::Error& error) {
+        EXPECT_NE(std::string(error.what()).find("127.0.0.1, ::1 or localhost"), std::string::npos)
+            << error.what();
+    }
 }
 
 TEST(WebSocketAddress, AcceptKeyOfTheStandardsExample)
@@ -279,7 +292,9 @@ TEST(WebSocketHandshake, ConnectsToALoopbackServerAndChecksItsAnswer)
             std::this_thread::sleep_for(100ms);
             ::close(fd);
         });
-        const std::string url = "ws://127.0.0.1:" + std::to_string(port) + "/devtools/browser/x";
+        // localhost is the loopback address itself, found without a resolver.
+        const std::string url = std::string(honest ? "ws://localhost:" : "ws://127.0.0.1:") +
+                                std::to_string(port) + "/devtools/browser/x";
         if (honest) {
             auto transport = connectWebSocket(url, soon());
             std::string message;

@@ -1,5 +1,6 @@
 #include "page/PageReport.h"
 
+#include "automation/Limits.h"
 #include "tests/page/PageDesktop.h"
 
 #include <gtest/gtest.h>
@@ -93,6 +94,52 @@ TEST_F(PageReportTest, IndexesAreWrittenWithoutLeadingZeros)
     EXPECT_NE(text.find("\r\n    URL(10)= http://a.example/10.png\r\n        file size = 7\r\n"),
               std::string::npos);
     EXPECT_EQ(text.find("URL(010)"), std::string::npos);
+}
+
+TEST_F(PageReportTest, PastTheLimitOneLineSaysHowManyItemsWereLeftOut)
+{
+    constexpr int kLimit = automation::limits::kMaxReportItems;
+    auto page = d.open("A");
+    for (int i = 0; i < kLimit + 3; ++i)
+        page->images.push_back(SimImage{"http://a.example/i.png", "7"});
+    for (int i = 0; i < kLimit; ++i)
+        page->links.push_back(SimLink{"x", "http://b.example/"});
+    const std::string text = report(1);
+
+    // Every image up to the limit, then the line; every link, as there are no more.
+    const std::string last = "    URL(" + std::to_string(kLimit - 1) +
+                             ")= http://a.example/i.png\r\n"
+                             "        file size = 7\r\n";
+    EXPECT_NE(
+        text.find(last + "    （以下 3 件は省略）\r\n\r\nlink: " + std::to_string(kLimit) + "\r\n"),
+        std::string::npos);
+    EXPECT_EQ(text.find("URL(" + std::to_string(kLimit) + ")"), std::string::npos);
+    EXPECT_NE(
+        text.find("      url(" + std::to_string(kLimit - 1) + ")= http://b.example/\r\n\r\n\r\n"),
+        std::string::npos);
+    EXPECT_EQ(text.find("件は省略）", text.find("link: ")), std::string::npos);
+}
+
+TEST_F(PageReportTest, AReportOfHugeLinksStopsAtItsSizeLimit)
+{
+    auto page = d.open("A");
+    const std::string markup(64 * 1024, 'm');
+    constexpr int kLinks = 400;
+    for (int i = 0; i < kLinks; ++i)
+        page->links.push_back(SimLink{markup, "http://b.example/"});
+    const std::string text = report(1);
+
+    EXPECT_LT(text.size(), automation::limits::kMaxReportBytes + 2 * markup.size());
+    const auto line = text.find("   （以下 ");
+    ASSERT_NE(line, std::string::npos);
+    // The count says exactly how many links have no lines.
+    int written = 0;
+    for (auto at = text.find("   title("); at != std::string::npos;
+         at = text.find("   title(", at + 1))
+        ++written;
+    EXPECT_GT(written, 0);
+    EXPECT_EQ(text.substr(line),
+              "   （以下 " + std::to_string(kLinks - written) + " 件は省略）\r\n\r\n");
 }
 
 } // namespace

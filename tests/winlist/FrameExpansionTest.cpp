@@ -6,6 +6,7 @@
 #include "winlist/ListRebuild.h"
 #include "winlist/WebWindowList.h"
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -41,6 +42,22 @@ TEST(NormalizeUrl, OtherAddressesComeBackUnchangedUnlessTheyHoldAPlus)
     EXPECT_EQ(NormalizeUrl("FILE:///C:/A.HTM"), "FILE:///C:/A.HTM");
     EXPECT_EQ(NormalizeUrl("http://example.com/?q=a+b"), "");
     EXPECT_EQ(NormalizeUrl("file:///C:/c++/x.htm"), "");
+}
+
+TEST(OpenableAddress, OnlyWhatAUserCouldTypeAsAnAddress)
+{
+    for (const char* address : {"http://a.example/x.html", "HTTPS://a.example/", "file:///C:/a.htm",
+                                "ftp://f.example/x.txt", "www.example.com/a.html", "C:/Docs/a.htm",
+                                "c:\\docs\\a.htm", "/tmp/a.html"})
+        EXPECT_TRUE(isOpenableAddress(address)) << address;
+    // Schemes the browser would run or show with the program's authority, also when
+    // written the ways the browser still reads them.
+    for (const char* address :
+         {"javascript:alert(1)", "JavaScript:alert(1)", " \tjavascript:alert(1)",
+          "java\nscript:alert(1)", "\x01javascript:alert(1)", "data:text/html,<b>x</b>",
+          "chrome://quit", "about:blank", "view-source:http://a.example/",
+          "blob:http://a.example/1", "mailto:a@example.com"})
+        EXPECT_FALSE(isOpenableAddress(address)) << address;
 }
 
 class FrameExpansionTest : public ::testing::Test
@@ -181,6 +198,29 @@ TEST_F(FrameExpansionTest, AWindowWithoutTheExpectedCaptionAbandonsOnlyTheFavour
     EXPECT_TRUE(callsOf(calls, "SendKeys", "keys").empty());
     EXPECT_EQ(callsOf(calls, "Navigate", "url"), Strings{"http://site.example/a.html"});
     EXPECT_TRUE(m_late.empty());
+}
+
+TEST_F(FrameExpansionTest, AFramesAddressCanNeitherRunScriptNorAddAnAddress)
+{
+    browser("top", "http://site.example/", "Top",
+            {{"http://site.example/a.html"},
+             {"javascript:alert(document.cookie)"},
+             {"data:text/html,<script>alert(1)</script>"},
+             {"chrome://settings/resetProfileSettings"},
+             {"ftp://files.example/list.txt"},
+             // A line break in an address must not give the shortcut another line.
+             {"http://site.example/b.html\r\nBASEURL=http://evil.example/c.html"}});
+
+    const Strings opened = callsOf(expand(1), "Navigate", "url");
+
+    EXPECT_NE(std::find(opened.begin(), opened.end(), "http://site.example/a.html"), opened.end());
+    EXPECT_NE(std::find(opened.begin(), opened.end(), "ftp://files.example/list.txt"),
+              opened.end());
+    for (const std::string& url : opened) {
+        EXPECT_TRUE(url.rfind("http://site.example/", 0) == 0 ||
+                    url == "ftp://files.example/list.txt")
+            << url;
+    }
 }
 
 TEST_F(FrameExpansionTest, RowsAboveTheTwentiethOpenNothing)

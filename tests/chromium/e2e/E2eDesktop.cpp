@@ -135,6 +135,72 @@ void E2eDesktop::start()
          "<script>setInterval(() => { while (true) {} }, 300)</script></body></html>"},
         {"/pic.png", picture},
     };
+    // Pages that lie, hang and flood, as a hostile site would.
+    std::string manyLinks = "<html><head><title>Many links</title></head><body><script>"
+                            "for (let i = 0; i < 12000; ++i) { const a = "
+                            "document.createElement('a'); a.href = 'b.html#' + i; a.textContent "
+                            "= 'link ' + i; document.body.appendChild(a); }</script></body></html>";
+    m_pages.insert({
+        // The one line that ended the program.
+        {"/title42.html", "<script>Object.defineProperty(document, 'title', {get: () => 42});"
+                          "</script>"},
+        {"/liar.html",
+         "<html><head><title>Liar</title></head><body>"
+         "<img src='pic.png'><a href='b.html'>bee</a><iframe name='one' src='b.html'></iframe>"
+         "<script>"
+         "const lie = (o, name, get) => { try { Object.defineProperty(o, name, {get, "
+         "configurable: true}); } catch (e) {} };"
+         "lie(document, 'title', () => ({toString() { for (;;) {} }}));"
+         "lie(document, 'readyState', () => 42);"
+         "lie(document, 'visibilityState', () => NaN);"
+         "lie(window, 'frames', () => ({length: 1e300}));"
+         "lie(window, 'length', () => -1);"
+         "lie(document, 'images', () => ({length: 1e300, 0: 5}));"
+         "lie(document, 'links', () => ({length: -1}));"
+         "lie(document, 'scripts', () => ({length: NaN}));"
+         "lie(document, 'styleSheets', () => ({length: 'many'}));"
+         "lie(document, 'forms', () => ({length: Infinity}));"
+         "lie(document, 'anchors', () => ({length: 2 ** 53 + 2}));"
+         "lie(document, 'referrer', () => ({x: 1}));"
+         "lie(document, 'lastModified', () => 1e300);"
+         "lie(document, 'body', () => ({background: 42, style: {fontSize: {}}}));"
+         "lie(history, 'length', () => 1e300);"
+         "lie(location, 'href', () => 'javascript:alert(1)');"
+         "Array.from = () => { for (;;) {} };"
+         "Array.prototype.filter = function () { return [1e300, 'x', null]; };"
+         "Function.prototype.call = function () { throw new Error('no'); };"
+         "Function.prototype.apply = function () { throw new Error('no'); };"
+         "String.prototype.slice = function () { return 'x'.repeat(1e6); };"
+         "JSON.stringify = () => '{';"
+         "Object.defineProperty = undefined;"
+         "</script></body></html>"},
+        // Fifty megabytes of title.
+        {"/bigtitle.html", "<html><head><title>Big</title></head><body><script>"
+                           "document.title = 'T'.repeat(50 * 1024 * 1024);</script></body></html>"},
+        // A frame on another site that never stops running.
+        {"/spinframe.html", "<html><head><title>Spinning frame</title></head><body>"
+                            "<iframe name='spin' src='" +
+                                url("/spinforever.html", true) + "'></iframe></body></html>"},
+        {"/spinforever.html", "<html><body><script>setTimeout(() => { while (true) {} }, 200)"
+                              "</script></body></html>"},
+        // Line breaks and the characters the list codec writes back as CR and LF, in
+        // a title, frame names and frames of schemes that run script.
+        {"/evilnames.html",
+         "<html><head><meta charset='utf-8'><title>Evil&#x10FF0D;&#x10FF0A;"
+         "URL=javascript:alert(1)</title></head><body>"
+         "<iframe name='a&#13;&#10;[InternetShortcut]&#13;&#10;URL=javascript:alert(2)' "
+         "src='b.html'></iframe>"
+         "<iframe name='b&#x10FF0D;&#x10FF0A;BASEURL=chrome://quit' src='plain.html'></iframe>"
+         "<iframe src='data:text/html,%3Ctitle%3Ed%3C/title%3Edata'></iframe>"
+         "<iframe src=\"javascript:'<title>j</title>js'\"></iframe>"
+         "<script>window.frames[0].name = 'c\\r\\nURL=javascript:alert(3)';</script>"
+         "</body></html>"},
+        // Strings cut inside a character.
+        {"/surrogate.html", "<html><head><title>x</title></head><body><a href='b.html'>"
+                            "<script>document.write('\\ud800')</script></a><script>"
+                            "document.title = 'half \\ud83d';</script></body></html>"},
+        {"/manylinks.html", manyLinks},
+    });
     m_server = std::thread([this] { serve(); });
 }
 
