@@ -33,6 +33,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 using namespace automation;
@@ -60,6 +61,14 @@ template <std::size_t N> const char* pick(FuzzedDataProvider& in, const char* co
     return pool[in.ConsumeIntegralInRange<std::size_t>(0, N - 1)];
 }
 
+// One message as the transport hands it on: whole, or refused for its size with
+// only its head.
+struct Incoming
+{
+    std::string text;
+    bool oversized = false;
+};
+
 // The peer's side: what it sends for each request, made from the input.
 class Liar
 {
@@ -68,16 +77,16 @@ public:
 
     // The messages for one request (events first, then perhaps the answer); true
     // when the peer goes away instead.
-    bool answer(const json& request, std::deque<std::string>& out)
+    bool answer(const json& request, std::deque<Incoming>& out)
     {
         const int events =
             m_in.ConsumeIntegralInRange(0, 3) == 3 ? m_in.ConsumeIntegralInRange(1, 4) : 0;
         for (int i = 0; i < events; ++i)
-            out.push_back(event().dump(-1, ' ', false, json::error_handler_t::ignore));
+            out.push_back({event().dump(-1, ' ', false, json::error_handler_t::ignore)});
         json message = {{"id", request.value("id", json())}};
         if (request.contains("sessionId"))
             message["sessionId"] = request["sessionId"];
-        switch (m_in.ConsumeIntegralInRange(0, 15)) {
+        switch (m_in.ConsumeIntegralInRange(0, 16)) {
         case 11: // silence: the call runs out of time
             return false;
         case 12:
@@ -85,26 +94,31 @@ public:
                 m_in.ConsumeBool() ? json{{"code", -32000}, {"message", text()}} : any(2);
             break;
         case 13: // junk, or an answer to a request that was never made
-            out.push_back(m_in.ConsumeBool() ? m_in.ConsumeRandomLengthString(64)
-                                             : json{{"id", any(0)}, {"result", any(2)}}.dump(
-                                                   -1, ' ', false, json::error_handler_t::ignore));
+            out.push_back({m_in.ConsumeBool()
+                               ? m_in.ConsumeRandomLengthString(64)
+                               : json{{"id", any(0)}, {"result", any(2)}}.dump(
+                                     -1, ' ', false, json::error_handler_t::ignore)});
             return false;
         case 14:
             message["result"] = any(3);
             break;
         case 15:
             return true;
+        case 16: // an answer too large to take: only its head arrives
+            message["result"] = {{"padding", std::string(300, 'x')}};
+            out.push_back({message.dump().substr(0, kRefusedHead), true});
+            return false;
         default: {
             const std::string method = request.value("method", std::string());
             if (method.rfind("Page.get", 0) == 0 && m_in.ConsumeIntegralInRange(0, 31) == 31) {
-                out.push_back(deepFrameTree(message));
+                out.push_back({deepFrameTree(message)});
                 return false;
             }
             message["result"] = result(method, request.value("params", json::object()));
             break;
         }
         }
-        out.push_back(message.dump(-1, ' ', false, json::error_handler_t::ignore));
+        out.push_back({message.dump(-1, ' ', false, json::error_handler_t::ignore)});
         return false;
     }
 
@@ -333,6 +347,11 @@ private:
             put(r, "result", properties);
         } else if (method == "DOM.describeNode") {
             put(r, "node", {{"frameId", m_in.ConsumeBool() ? targetId() : json("F1")}});
+        } else if (method == "Page.createIsolatedWorld") {
+            put(r, "executionContextId",
+                m_in.ConsumeBool() ? json(m_in.ConsumeIntegralInRange(1, 3)) : number());
+        } else if (method == "Browser.getVersion") {
+            put(r, "product", text());
         } else if (method == "Page.getFrameTree") {
             put(r, "frameTree", frameTree(false));
         } else if (method == "Page.getResourceTree") {
@@ -390,9 +409,10 @@ public:
         if (m_closed)
             return ReceiveResult::Closed;
         if (!m_incoming.empty()) {
-            message = std::move(m_incoming.front());
+            const bool oversized = m_incoming.front().oversized;
+            message = std::move(m_incoming.front().text);
             m_incoming.pop_front();
-            return ReceiveResult::Message;
+            return oversized ? ReceiveResult::Oversized : ReceiveResult::Message;
         }
         if (m_gone) {
             m_closed = true;
@@ -406,7 +426,7 @@ public:
 
 private:
     Liar& m_liar;
-    std::deque<std::string> m_incoming;
+    std::deque<Incoming> m_incoming;
     bool m_gone = false;
     bool m_closed = false;
 };
@@ -456,15 +476,21 @@ template <typename Step> void step(Step&& run)
     }
 }
 
+// The folder the favourite shortcuts are made in (their files stay in memory), made
+// once and removed at exit. A plain array: it outlives every destructor run at exit.
 std::string favoritesFolder()
 {
-    static const std::string folder = [] {
-        std::string pattern =
+    static char folder[4096] = "";
+    if (folder[0] == '\0') {
+        const std::string pattern =
             std::filesystem::temp_directory_path().string() + "/tabulon-fuzz-favorites-XXXXXX";
-        if (!::mkdtemp(pattern.data()))
+        if (pattern.size() >= sizeof folder)
             std::abort();
-        return pattern;
-    }();
+        pattern.copy(folder, pattern.size());
+        if (!::mkdtemp(folder))
+            std::abort();
+        std::atexit([] { ::rmdir(folder); });
+    }
     return folder;
 }
 
