@@ -6,8 +6,8 @@
 #
 #   tests/fuzz/run.sh [SECONDS [TARGET...]]
 #
-# SECONDS per target (default 30); TARGETs among devtools ini cmdline cp932 lists pipe
-# websocket (default all). What a run finds beyond the seeds stays in a temporary
+# SECONDS per target (default 30); TARGETs among bridge devtools ini cmdline cp932 lists
+# pipe websocket (default all). What a run finds beyond the seeds stays in a temporary
 # folder: the checked-in corpus only changes by hand.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -15,7 +15,7 @@ cd "$(dirname "$0")/../.."
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(devtools ini cmdline cp932 lists pipe websocket)
+[ ${#targets[@]} -eq 0 ] && targets=(bridge devtools ini cmdline cp932 lists pipe websocket)
 
 build=build-fuzz
 compiler=$(command -v clang++-14 || command -v clang++ || true)
