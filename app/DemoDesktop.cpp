@@ -39,26 +39,28 @@ class DemoBackend : public Backend
 public:
     DemoBackend() : m_desktop(setup())
     {
-        m_desktop.openWindow(browser("news", "ニュース - Tabulon デモ", "https://news.example.jp/",
-                                     {40, 40, 900, 640}),
-                             false);
+        m_desktop.control().openWindow(browser("news", "ニュース - Tabulon デモ",
+                                               "https://news.example.jp/", {40, 40, 900, 640}),
+                                       false);
         auto frames = browser("manual", "取扱説明書", "https://docs.example.org/manual/index.html",
                               {120, 90, 820, 600});
         frames.document->frames = {{"https://docs.example.org/manual/toc.html", false},
                                    {"https://docs.example.org/manual/ch1.html", false}};
-        m_desktop.openWindow(std::move(frames), false);
-        m_desktop.openWindow(browser("weather", "天気予報", "https://tenki.jp/",
-                                     {200, 140, 760, 560}, automation::WindowState::Minimized),
-                             false);
-        m_desktop.openWindow(browser("local", "", "file:///home/user/Notes/INDEX.HTML",
-                                     {260, 180, 700, 500}, automation::WindowState::Maximized),
-                             false);
+        m_desktop.control().openWindow(std::move(frames), false);
+        m_desktop.control().openWindow(browser("weather", "天気予報", "https://tenki.jp/",
+                                               {200, 140, 760, 560},
+                                               automation::WindowState::Minimized),
+                                       false);
+        m_desktop.control().openWindow(browser("local", "", "file:///home/user/Notes/INDEX.HTML",
+                                               {260, 180, 700, 500},
+                                               automation::WindowState::Maximized),
+                                       false);
         SimWindow folder;
         folder.id = "folder";
         folder.kind = SimKind::Folder;
         folder.caption = "ドキュメント";
         folder.url = "file:///home/user/Documents";
-        m_desktop.openWindow(std::move(folder), false);
+        m_desktop.control().openWindow(std::move(folder), false);
     }
 
     automation::Platform platform() override

@@ -167,7 +167,7 @@ void Form1::Form_Load()
     m_loaded = true;
 
     m_timer1 = m_platform.clock.startTimer(
-        2000, [this] { guarded("Timer1_Timer", [this] { Timer1_Timer(); }); });
+        kRefreshPeriodMs, [this] { guarded("Timer1_Timer", [this] { Timer1_Timer(); }); });
 }
 
 TwipsRect Form1::readPosition() const

@@ -3,7 +3,8 @@
 #include "app/Cp932.h"
 #include "app/Form1.h"
 #include "app/Program.h"
-#include "automation/sim/SimDesktop.h"
+#include "automation/sim/SimControl.h"
+#include "automation/sim/SimDialogs.h"
 #include "automation/sim/SimJson.h"
 #include "scenario/FormDump.h"
 
@@ -18,7 +19,7 @@
 
 namespace tabulon::scenario {
 
-using automation::sim::SimDesktop;
+using automation::sim::SimControl;
 using nlohmann::json;
 
 namespace {
@@ -72,7 +73,7 @@ const char* stateOf(const Form1& form)
     return "normal";
 }
 
-json mainWindow(Form1& form, const SimDesktop& desktop)
+json mainWindow(Form1& form, const SimControl& desktop)
 {
     const TwipsRect twips = form.twipsGeometry();
     return {{"caption", str(form.windowTitle())},
@@ -197,7 +198,7 @@ void dumpFiles(json& files, const std::filesystem::path& folder,
 
 json takeDump(const DumpContext& context, const std::string& label)
 {
-    SimDesktop& desktop = context.desktop;
+    SimControl& desktop = context.desktop;
     Program* program = context.program;
     Form1* form = program ? &program->mainWindow() : nullptr;
     const int tpp = desktop.setup().screen.twipsPerPixelX;
@@ -235,7 +236,7 @@ json takeDump(const DumpContext& context, const std::string& label)
 
     json windows = json::array();
     for (const auto& window : desktop.allWindows())
-        windows.push_back(automation::sim::windowToJson(desktop, *window));
+        windows.push_back(automation::sim::windowToJson(*window));
     if (form)
         windows.push_back(mainAsWindow(*form));
     dump["windows"] = windows;

@@ -5,7 +5,7 @@
 #include <string>
 
 namespace automation::sim {
-class SimDesktop;
+class SimControl;
 }
 
 namespace tabulon {
@@ -18,7 +18,7 @@ namespace tabulon::scenario {
 // takes the calls, dialogs and pop-up since the previous one.
 struct DumpContext
 {
-    automation::sim::SimDesktop& desktop;
+    automation::sim::SimControl& desktop;
     Program* program; // nullptr once the program has ended
     std::filesystem::path workdir;
     std::string favoritesFolder;

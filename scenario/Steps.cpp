@@ -2,24 +2,16 @@
 
 #include "app/MenuTree.h"
 #include "scenario/Dump.h"
+#include "scenario/Runner.h"
 
 #include <algorithm>
 #include <cctype>
-#include <set>
 
 namespace tabulon::scenario {
 
 using nlohmann::json;
 
 namespace {
-
-const std::set<std::string>& kinds()
-{
-    static const std::set<std::string> all = {
-        "menu", "select", "dblclick", "rightclick", "tick",  "desktop", "files",  "main",
-        "form", "answer", "wait",     "restart",    "start", "dump",    "expect", "screenshot"};
-    return all;
-}
 
 bool isCount(const json& value)
 {
@@ -57,7 +49,7 @@ bool isIndexedItem(const std::string& name)
     return false;
 }
 
-std::string checkMenu(const json& step)
+std::string checkMenu(const std::string&, const json& step)
 {
     if (!step["menu"].is_string())
         return "\"menu\" must be an item's name";
@@ -81,8 +73,9 @@ std::string checkMenu(const json& step)
     return {};
 }
 
-std::string checkDesktop(const json& change)
+std::string checkDesktop(const std::string&, const json& step)
 {
+    const json& change = step["desktop"];
     const std::string key = onlyKey(change);
     if (key == "open")
         return change["open"].is_object() ? "" : "\"open\" takes a window";
@@ -95,8 +88,9 @@ std::string checkDesktop(const json& change)
     return "\"desktop\" takes one of \"open\", \"close\", \"set\"";
 }
 
-std::string checkMain(const json& change)
+std::string checkMain(const std::string&, const json& step)
 {
+    const json& change = step["main"];
     const std::string key = onlyKey(change);
     if (key == "move" || key == "resize")
         return isPair(change[key]) ? "" : "\"" + key + "\" takes [x, y] in twips";
@@ -111,7 +105,7 @@ std::string checkMain(const json& change)
     return "\"main\" takes one of \"move\", \"resize\", \"state\", \"hide\", \"close\"";
 }
 
-std::string checkForm(const json& step)
+std::string checkForm(const std::string&, const json& step)
 {
     if (!step["form"].is_string())
         return "\"form\" must be a window's name";
@@ -126,41 +120,18 @@ std::string checkForm(const json& step)
     for (const auto& [key, value] : step.items()) {
         if (key == "form")
             continue;
-        if (key == "set") {
-            if (!value.is_object())
-                return "\"set\" takes text boxes and their texts";
-            for (const auto& [box, text] : value.items()) {
-                (void)box;
-                if (!text.is_string())
-                    return "\"set\" takes texts";
-            }
-        } else if (key == "click") {
-            if (!value.is_string())
-                return "\"click\" takes a button's name";
-        } else if (key == "select") {
-            if (!isCount(value))
-                return "\"select\" takes a row number";
-        } else if (key == "dblclick") {
-            if (!isCount(value) && !value.is_string())
-                return "\"dblclick\" takes a row number or a control's name";
-        } else if (key == "check") {
-            if (!value.is_number_integer() || value.get<int>() < 0 || value.get<int>() > 2)
-                return "\"check\" takes 0, 1 or 2";
-        } else if (key == "close") {
-            if (!isTrue(value))
-                return "\"close\" takes true";
-        } else if (key == "resize") {
-            if (!isPair(value))
-                return "\"resize\" takes [width, height] in twips";
-        } else {
+        const FormAction* action = findFormAction(key);
+        if (!action)
             return "unknown form action \"" + key + "\"";
-        }
+        if (std::string problem = action->check(value); !problem.empty())
+            return problem;
     }
     return {};
 }
 
-std::string checkAnswer(const json& value)
+std::string checkAnswer(const std::string&, const json& step)
 {
+    const json& value = step["answer"];
     const std::string key = onlyKey(value);
     const json& answer = key.empty() ? value : value[key];
     const bool cancel = answer == "cancel";
@@ -178,8 +149,9 @@ std::string checkAnswer(const json& value)
     return "\"answer\" takes one of \"msgbox\", \"color\", \"open\", \"save\"";
 }
 
-std::string checkExpect(const json& value)
+std::string checkExpect(const std::string&, const json& step)
 {
+    const json& value = step["expect"];
     if (!value.is_object())
         return "\"expect\" takes JSON pointers and their values";
     for (const auto& [pointer, expected] : value.items()) {
@@ -193,84 +165,182 @@ std::string checkExpect(const json& value)
     return {};
 }
 
-} // namespace
-
-std::string stepKind(const json& step)
+// Steps whose value is a count: rows, timer periods, milliseconds.
+std::string checkCount(const std::string& kind, const json& step)
 {
-    if (!step.is_object())
-        return {};
-    // A window's own actions share names with the main window's ("select", "dblclick").
-    if (step.contains("form"))
-        return "form";
-    for (const auto& [key, value] : step.items()) {
-        (void)value;
-        if (kinds().count(key))
-            return key;
+    return isCount(step[kind]) ? "" : "\"" + kind + "\" takes a whole number from 0";
+}
+
+std::string checkTrue(const std::string& kind, const json& step)
+{
+    return isTrue(step[kind]) ? "" : "\"" + kind + "\" takes true";
+}
+
+std::string checkFiles(const std::string&, const json& step)
+{
+    const json& value = step["files"];
+    if (!value.is_object())
+        return "\"files\" takes file names and their contents";
+    for (const auto& [name, content] : value.items()) {
+        (void)name;
+        if (!content.is_object())
+            return "a file takes {\"lines\"}, {\"text\"}, {\"base64\"} or {\"delete\": true}";
     }
     return {};
 }
 
-bool worksWithoutProgram(const std::string& kind)
+std::string checkDump(const std::string&, const json& step)
 {
-    return kind == "dump" || kind == "expect" || kind == "desktop" || kind == "files" ||
-           kind == "wait" || kind == "start";
+    return step["dump"].is_string() ? "" : "\"dump\" takes a label";
+}
+
+std::string checkScreenshot(const std::string&, const json& step)
+{
+    const json& value = step["screenshot"];
+    if (!value.is_object() || !value.value("file", json()).is_string())
+        return "\"screenshot\" takes {\"window\": name, \"file\": path} or {\"screen\": true, "
+               "\"file\": path}";
+    if (value.contains("window")) {
+        const json& window = value["window"];
+        bool known = window == "Form1";
+        for (const auto& [form, caption] : dialogForms())
+            known = known || window == form;
+        return known ? "" : "unknown window " + window.dump();
+    }
+    return isTrue(value.value("screen", json())) ? ""
+                                                 : "\"screenshot\" takes a window or the screen";
+}
+
+// ---- a form step's actions ----
+
+std::string checkSet(const json& value)
+{
+    if (!value.is_object())
+        return "\"set\" takes text boxes and their texts";
+    for (const auto& [box, text] : value.items()) {
+        (void)box;
+        if (!text.is_string())
+            return "\"set\" takes texts";
+    }
+    return {};
+}
+
+std::string checkClick(const json& value)
+{
+    return value.is_string() ? "" : "\"click\" takes a button's name";
+}
+
+std::string checkSelectRow(const json& value)
+{
+    return isCount(value) ? "" : "\"select\" takes a row number";
+}
+
+std::string checkDblclickTarget(const json& value)
+{
+    return isCount(value) || value.is_string()
+               ? ""
+               : "\"dblclick\" takes a row number or a control's name";
+}
+
+std::string checkCheckState(const json& value)
+{
+    return value.is_number_integer() && value.get<int>() >= 0 && value.get<int>() <= 2
+               ? ""
+               : "\"check\" takes 0, 1 or 2";
+}
+
+std::string checkClose(const json& value)
+{
+    return isTrue(value) ? "" : "\"close\" takes true";
+}
+
+std::string checkResize(const json& value)
+{
+    return isPair(value) ? "" : "\"resize\" takes [width, height] in twips";
+}
+
+} // namespace
+
+const std::vector<StepKind>& stepKinds()
+{
+    // One row a step: its name, its check, what it does, whether it has fields besides
+    // its name, whether it works after the program has ended.
+    // clang-format off
+    static const std::vector<StepKind> all = {
+        {"menu",        checkMenu,       &Runner::menuStep,         true,  false},
+        {"select",      checkCount,      &Runner::selectStep,       false, false},
+        {"dblclick",    checkCount,      &Runner::dblclickStep,     false, false},
+        {"rightclick",  checkCount,      &Runner::rightclickStep,   false, false},
+        {"tick",        checkCount,      &Runner::tickStep,         false, false},
+        {"desktop",     checkDesktop,    &Runner::desktopStep,      false, true},
+        {"files",       checkFiles,      &Runner::filesStep,        false, true},
+        {"main",        checkMain,       &Runner::mainStep,         false, false},
+        {"form",        checkForm,       &Runner::formStep,         true,  false},
+        {"answer",      checkAnswer,     &Runner::answerStep,       false, false},
+        {"wait",        checkCount,      &Runner::waitStep,         false, true},
+        {"restart",     checkTrue,       &Runner::restartStep,      false, false},
+        {"start",       checkTrue,       &Runner::startStep,        false, true},
+        {"dump",        checkDump,       &Runner::dumpStep,         false, true},
+        {"expect",      checkExpect,     &Runner::expectStep,       false, true},
+        {"screenshot",  checkScreenshot, &Runner::screenshotStep,   false, false},
+    };
+    // clang-format on
+    return all;
+}
+
+const StepKind* findStepKind(const json& step)
+{
+    if (!step.is_object())
+        return nullptr;
+    const auto named = [](const std::string& key) -> const StepKind* {
+        const auto& all = stepKinds();
+        const auto it = std::find_if(all.begin(), all.end(),
+                                     [&](const StepKind& kind) { return kind.name == key; });
+        return it == all.end() ? nullptr : &*it;
+    };
+    // A window's own actions share names with the main window's ("select", "dblclick").
+    if (step.contains("form"))
+        return named("form");
+    for (const auto& [key, value] : step.items()) {
+        (void)value;
+        if (const StepKind* kind = named(key))
+            return kind;
+    }
+    return nullptr;
 }
 
 std::string checkStep(const json& step)
 {
     if (!step.is_object())
         return "a step must be an object";
-    const std::string kind = stepKind(step);
-    if (kind.empty())
+    const StepKind* kind = findStepKind(step);
+    if (!kind)
         return "unknown step " + step.dump(-1, ' ', false, json::error_handler_t::replace);
-    if (kind == "menu")
-        return checkMenu(step);
-    if (kind == "form")
-        return checkForm(step);
-    if (step.size() != 1)
-        return "a \"" + kind + "\" step takes no other fields";
-    const json& value = step[kind];
-    if (kind == "select" || kind == "dblclick" || kind == "rightclick" || kind == "tick" ||
-        kind == "wait")
-        return isCount(value) ? "" : "\"" + kind + "\" takes a whole number from 0";
-    if (kind == "desktop")
-        return checkDesktop(value);
-    if (kind == "files") {
-        if (!value.is_object())
-            return "\"files\" takes file names and their contents";
-        for (const auto& [name, content] : value.items()) {
-            (void)name;
-            if (!content.is_object())
-                return "a file takes {\"lines\"}, {\"text\"}, {\"base64\"} or {\"delete\": true}";
-        }
-        return {};
-    }
-    if (kind == "main")
-        return checkMain(value);
-    if (kind == "answer")
-        return checkAnswer(value);
-    if (kind == "restart" || kind == "start")
-        return isTrue(value) ? "" : "\"" + kind + "\" takes true";
-    if (kind == "dump")
-        return value.is_string() ? "" : "\"dump\" takes a label";
-    if (kind == "expect")
-        return checkExpect(value);
-    if (kind == "screenshot") {
-        if (!value.is_object() || !value.value("file", json()).is_string())
-            return "\"screenshot\" takes {\"window\": name, \"file\": path} or {\"screen\": true, "
-                   "\"file\": path}";
-        if (value.contains("window")) {
-            const json& window = value["window"];
-            bool known = window == "Form1";
-            for (const auto& [form, caption] : dialogForms())
-                known = known || window == form;
-            return known ? "" : "unknown window " + window.dump();
-        }
-        return isTrue(value.value("screen", json()))
-                   ? ""
-                   : "\"screenshot\" takes a window or the screen";
-    }
-    return {};
+    if (!kind->moreFields && step.size() != 1)
+        return "a \"" + kind->name + "\" step takes no other fields";
+    return kind->check(kind->name, step);
+}
+
+const std::vector<FormAction>& formActions()
+{
+    static const std::vector<FormAction> all = {
+        {"set", checkSet, &Runner::formSet},
+        {"click", checkClick, &Runner::formClick},
+        {"select", checkSelectRow, &Runner::formSelect},
+        {"dblclick", checkDblclickTarget, &Runner::formDblclick},
+        {"check", checkCheckState, &Runner::formCheck},
+        {"close", checkClose, &Runner::formClose},
+        {"resize", checkResize, &Runner::formResize},
+    };
+    return all;
+}
+
+const FormAction* findFormAction(std::string_view key)
+{
+    const auto& all = formActions();
+    const auto it = std::find_if(all.begin(), all.end(),
+                                 [&](const FormAction& action) { return action.name == key; });
+    return it == all.end() ? nullptr : &*it;
 }
 
 } // namespace tabulon::scenario

@@ -8,15 +8,15 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev
   nlohmann-json3-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev
+  libxcb1-dev libxcb-ewmh-dev
   # the fuzz targets: clang with libFuzzer and the sanitizer runtimes
   clang-14 libclang-rt-14-dev
   # help file: chmcmd compiles it, extract_chmLib opens it without a viewer
   fp-utils libchm-bin
   # running: the Japanese captions, a display, a window manager, the browser
-  fonts-ipafont-gothic fontconfig xvfb xauth openbox x11-utils
-  libxcb-cursor0 qt6-qpa-plugins
-  chromium
+  fonts-ipafont-gothic fontconfig xvfb openbox chromium
+  # Qt's offscreen and X11 platforms (the X11 one needs xcb-cursor from Qt 6.5 on)
+  qt6-qpa-plugins libxcb-cursor0
   # the browser bridge: the extension's tests, and Firefox for the end-to-end tests
   nodejs firefox-esr
   # the text editor the default "メモ帳" entry starts when the desktop has none

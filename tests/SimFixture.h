@@ -17,7 +17,7 @@ class SimFixture
 {
 public:
     SimFixture()
-        : desktop(automation::sim::SimSetup{}), platform(desktop.platform()),
+        : sim(automation::sim::SimSetup{}), desktop(sim.control()), platform(sim.platform()),
           module(platform, ProgramFiles{"/nonexistent/tabulon"}),
           shellWindows(platform.objects.createShell()->windows())
     {}
@@ -43,7 +43,8 @@ public:
 
     nlohmann::json calls() { return desktop.takeCalls(); }
 
-    automation::sim::SimDesktop desktop;
+    automation::sim::SimDesktop sim;
+    automation::sim::SimControl& desktop;
     automation::Platform platform;
     Module1 module;
     std::shared_ptr<automation::ShellWindows> shellWindows;

@@ -9,6 +9,9 @@ class ShellWindows;
 
 namespace tabulon {
 
+// The refresh timer's period: every tick rebuilds the list from the shell's collection.
+inline constexpr int kRefreshPeriodMs = 2000;
+
 class Module1;
 class WebWindowList;
 

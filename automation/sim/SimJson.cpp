@@ -1,6 +1,7 @@
 #include "automation/sim/SimJson.h"
 
-#include "automation/sim/SimDesktop.h"
+#include "automation/HtmlDocument.h"
+#include "automation/sim/SimControl.h"
 
 #include <set>
 
@@ -315,7 +316,7 @@ WindowSpec windowFromJson(const json& value)
     return parsed;
 }
 
-void applyWindowChange(SimDesktop& desktop, SimWindow& window, const json& change)
+void applyWindowChange(SimControl& desktop, SimWindow& window, const json& change)
 {
     std::optional<WindowState> state;
     for (const auto& [key, item] : change.items()) {
@@ -331,9 +332,8 @@ void applyWindowChange(SimDesktop& desktop, SimWindow& window, const json& chang
     desktop.windowChanged(window, state);
 }
 
-json windowToJson(const SimDesktop& desktop, const SimWindow& window)
+json windowToJson(const SimWindow& window)
 {
-    (void)desktop;
     json result = {
         {"id", window.id},
         {"kind", window.kind == SimKind::Browser  ? "browser"

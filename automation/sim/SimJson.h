@@ -7,7 +7,7 @@
 
 namespace automation::sim {
 
-class SimDesktop;
+class SimControl;
 
 // A scenario names something the desktop cannot be: an unknown field, a wrong type.
 class ScenarioError : public std::runtime_error
@@ -27,10 +27,10 @@ struct WindowSpec
 WindowSpec windowFromJson(const nlohmann::json& json);
 
 // Applies a {"desktop": {"set": ...}} change to an open window.
-void applyWindowChange(SimDesktop& desktop, SimWindow& window, const nlohmann::json& change);
+void applyWindowChange(SimControl& desktop, SimWindow& window, const nlohmann::json& change);
 
 // A window as the dump shows it.
-nlohmann::json windowToJson(const SimDesktop& desktop, const SimWindow& window);
+nlohmann::json windowToJson(const SimWindow& window);
 
 const char* stateName(WindowState state);
 WindowState stateFromName(const std::string& name);

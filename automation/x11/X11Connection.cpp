@@ -127,17 +127,23 @@ struct X11Connection::Impl
                  {ewmh._NET_WM_STATE_FULLSCREEN, kFullscreen}}};
     }
 
-    void sendToRoot(XWindow window, xcb_atom_t type, std::array<std::uint32_t, 5> data)
+    // The window's _NET_WM_STATE atoms; none when it has no such property, nullopt
+    // when the window is gone or the connection broke.
+    std::optional<std::vector<xcb_atom_t>> netStateAtoms(XWindow window)
     {
-        xcb_client_message_event_t event{};
-        event.response_type = XCB_CLIENT_MESSAGE;
-        event.format = 32;
-        event.window = window;
-        event.type = type;
-        std::copy(data.begin(), data.end(), event.data.data32);
-        xcb_send_event(c, 0, screen->root,
-                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char*>(&event));
+        if (window == 0)
+            return std::nullopt;
+        xcb_ewmh_get_atoms_reply_t atoms{};
+        xcb_generic_error_t* error = nullptr;
+        const bool read = xcb_ewmh_get_wm_state_reply(&ewmh, xcb_ewmh_get_wm_state(&ewmh, window),
+                                                      &atoms, &error);
+        const bool failed = error != nullptr || xcb_connection_has_error(c);
+        std::free(error);
+        if (!read)
+            return failed ? std::nullopt : std::optional(std::vector<xcb_atom_t>());
+        std::vector<xcb_atom_t> list(atoms.atoms, atoms.atoms + atoms.atoms_len);
+        xcb_ewmh_get_atoms_reply_wipe(&atoms);
+        return list;
     }
 };
 
@@ -251,7 +257,13 @@ std::vector<XWindow> X11Connection::clientList(bool stacking)
 
 XWindow X11Connection::activeWindow()
 {
-    return m_impl->firstValue(root(), m_impl->ewmh._NET_ACTIVE_WINDOW).value_or(0);
+    xcb_ewmh_connection_t* ewmh = &m_impl->ewmh;
+    xcb_window_t active = 0;
+    xcb_generic_error_t* error = nullptr;
+    const bool read = xcb_ewmh_get_active_window_reply(
+        ewmh, xcb_ewmh_get_active_window(ewmh, m_impl->screenNumber), &active, &error);
+    std::free(error);
+    return read ? active : 0;
 }
 
 std::uint32_t X11Connection::currentDesktop()
@@ -311,11 +323,11 @@ std::optional<std::string> X11Connection::name(XWindow window)
 
 std::optional<unsigned> X11Connection::netState(XWindow window)
 {
-    const auto property = m_impl->read(window, m_impl->ewmh._NET_WM_STATE, XCB_ATOM_ATOM);
-    if (!property)
+    const auto atoms = m_impl->netStateAtoms(window);
+    if (!atoms)
         return std::nullopt;
     unsigned bits = 0;
-    for (const std::uint32_t atom : property->values32()) {
+    for (const xcb_atom_t atom : *atoms) {
         for (const auto& [known, bit] : m_impl->stateAtoms()) {
             if (atom == known)
                 bits |= bit;
@@ -401,7 +413,9 @@ void X11Connection::requestIconify(XWindow window)
 {
     if (window == 0)
         return;
-    m_impl->sendToRoot(window, m_impl->wmChangeState, {3 /* IconicState */, 0, 0, 0, 0});
+    const std::uint32_t iconic = 3; // IconicState
+    xcb_ewmh_send_client_message(m_impl->c, window, root(), m_impl->wmChangeState, sizeof iconic,
+                                 &iconic);
 }
 
 void X11Connection::requestNetState(XWindow window, unsigned bits, bool add)
@@ -416,17 +430,19 @@ void X11Connection::requestNetState(XWindow window, unsigned bits, bool add)
     }
     for (std::size_t i = 0; i < atoms.size(); i += 2) {
         const xcb_atom_t second = i + 1 < atoms.size() ? atoms[i + 1] : XCB_NONE;
-        m_impl->sendToRoot(window, m_impl->ewmh._NET_WM_STATE,
-                           {add ? 1u : 0u, atoms[i], second, 2 /* pager: the user's will */, 0});
+        // As a pager sends it: the user's own will.
+        xcb_ewmh_request_change_wm_state(&m_impl->ewmh, m_impl->screenNumber, window,
+                                         add ? XCB_EWMH_WM_STATE_ADD : XCB_EWMH_WM_STATE_REMOVE,
+                                         atoms[i], second, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
     }
 }
 
 bool X11Connection::writeNetState(XWindow window, unsigned bits, bool add)
 {
-    const auto property = m_impl->read(window, m_impl->ewmh._NET_WM_STATE, XCB_ATOM_ATOM);
-    if (!property)
+    auto read = m_impl->netStateAtoms(window);
+    if (!read)
         return false;
-    std::vector<std::uint32_t> atoms = property->values32();
+    std::vector<xcb_atom_t> atoms = std::move(*read);
     for (const auto& [atom, bit] : m_impl->stateAtoms()) {
         if (!(bits & bit))
             continue;
@@ -436,9 +452,8 @@ bool X11Connection::writeNetState(XWindow window, unsigned bits, bool add)
         else if (!add)
             std::erase(atoms, atom);
     }
-    const auto cookie = xcb_change_property_checked(
-        m_impl->c, XCB_PROP_MODE_REPLACE, window, m_impl->ewmh._NET_WM_STATE, XCB_ATOM_ATOM, 32,
-        static_cast<std::uint32_t>(atoms.size()), atoms.data());
+    const auto cookie = xcb_ewmh_set_wm_state_checked(
+        &m_impl->ewmh, window, static_cast<std::uint32_t>(atoms.size()), atoms.data());
     xcb_generic_error_t* error = xcb_request_check(m_impl->c, cookie);
     const bool ok = error == nullptr && !broken();
     std::free(error);
@@ -449,8 +464,9 @@ void X11Connection::requestActivate(XWindow window)
 {
     if (window == 0)
         return;
-    m_impl->sendToRoot(window, m_impl->ewmh._NET_ACTIVE_WINDOW,
-                       {2 /* pager */, XCB_CURRENT_TIME, activeWindow(), 0, 0});
+    xcb_ewmh_request_change_active_window(&m_impl->ewmh, m_impl->screenNumber, window,
+                                          XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, XCB_CURRENT_TIME,
+                                          activeWindow());
 }
 
 void X11Connection::requestMoveResize(XWindow window, std::optional<int> x, std::optional<int> y,
@@ -458,7 +474,7 @@ void X11Connection::requestMoveResize(XWindow window, std::optional<int> x, std:
 {
     if (window == 0)
         return;
-    std::uint32_t flags = XCB_GRAVITY_NORTH_WEST | (2u << 12) /* pager */;
+    unsigned flags = 0;
     if (x)
         flags |= XCB_EWMH_MOVERESIZE_WINDOW_X;
     if (y)
@@ -470,9 +486,13 @@ void X11Connection::requestMoveResize(XWindow window, std::optional<int> x, std:
     const auto size = [](std::optional<int> v) {
         return static_cast<std::uint32_t>(std::max(1, v.value_or(1)));
     };
-    m_impl->sendToRoot(window, m_impl->ewmh._NET_MOVERESIZE_WINDOW,
-                       {flags, static_cast<std::uint32_t>(x.value_or(0)),
-                        static_cast<std::uint32_t>(y.value_or(0)), size(width), size(height)});
+    // As a pager sends it.
+    xcb_ewmh_request_moveresize_window(&m_impl->ewmh, m_impl->screenNumber, window,
+                                       XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER,
+                                       static_cast<xcb_ewmh_moveresize_window_opt_flags_t>(flags),
+                                       static_cast<std::uint32_t>(x.value_or(0)),
+                                       static_cast<std::uint32_t>(y.value_or(0)), size(width),
+                                       size(height));
 }
 
 bool X11Connection::configure(XWindow window, std::optional<int> x, std::optional<int> y,

@@ -149,8 +149,9 @@ protected:
     }
 
     std::filesystem::path folder;
-    SimDesktop desktop{automation::sim::SimSetup{}};
-    automation::Platform base = desktop.platform();
+    SimDesktop sim{automation::sim::SimSetup{}};
+    automation::sim::SimControl& desktop = sim.control();
+    automation::Platform base = sim.platform();
     FaultyObjects objects{base.objects};
     automation::Platform platform{objects,       base.windows, base.launcher, base.dialogs,
                                   base.messages, base.help,    base.clock,    base.files};

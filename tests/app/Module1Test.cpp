@@ -100,8 +100,9 @@ TEST_F(Module1States, StateLettersComeFromTheWindowManager)
 
 TEST(Module1OpenSiteWindow, OpensANewVisibleBrowserWithItsBarsOnTheAddress)
 {
-    automation::sim::SimDesktop desktop{automation::sim::SimSetup{}};
-    automation::Platform platform = desktop.platform();
+    automation::sim::SimDesktop sim{automation::sim::SimSetup{}};
+    automation::sim::SimControl& desktop = sim.control();
+    automation::Platform platform = sim.platform();
     Module1 module{platform, ProgramFiles{"/nonexistent", "tabulon"}};
 
     module.OpenSiteWindow("http://example.jp/");

@@ -32,8 +32,9 @@ protected:
     Form1& form() { return program->mainWindow(); }
 
     std::filesystem::path folder;
-    automation::sim::SimDesktop desktop{automation::sim::SimSetup{}};
-    automation::Platform platform = desktop.platform();
+    automation::sim::SimDesktop sim{automation::sim::SimSetup{}};
+    automation::sim::SimControl& desktop = sim.control();
+    automation::Platform platform = sim.platform();
     std::unique_ptr<Program> program;
 };
 

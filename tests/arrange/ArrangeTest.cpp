@@ -17,7 +17,7 @@ class MinimisedAfterCounting : public automation::Browser
 {
 public:
     MinimisedAfterCounting(std::shared_ptr<automation::Browser> inner,
-                           automation::sim::SimDesktop& desktop, automation::sim::SimWindow& window)
+                           automation::sim::SimControl& desktop, automation::sim::SimWindow& window)
         : m_inner(std::move(inner)), m_desktop(desktop), m_window(window)
     {}
 
@@ -43,7 +43,7 @@ public:
 
 private:
     std::shared_ptr<automation::Browser> m_inner;
-    automation::sim::SimDesktop& m_desktop;
+    automation::sim::SimControl& m_desktop;
     automation::sim::SimWindow& m_window;
 };
 

@@ -18,8 +18,8 @@ class PageDesktop
 {
 public:
     PageDesktop()
-        : m_folder(makeFolder()), desktop(automation::sim::SimSetup{}),
-          platform(desktop.platform()), module(platform, ProgramFiles{m_folder.string(), "tabulon"})
+        : m_folder(makeFolder()), sim(automation::sim::SimSetup{}), desktop(sim.control()),
+          platform(sim.platform()), module(platform, ProgramFiles{m_folder.string(), "tabulon"})
     {}
     ~PageDesktop()
     {
@@ -69,7 +69,8 @@ private:
     std::filesystem::path m_folder;
 
 public:
-    automation::sim::SimDesktop desktop;
+    automation::sim::SimDesktop sim;
+    automation::sim::SimControl& desktop;
     automation::Platform platform;
     Module1 module;
     WebWindowList list;

@@ -46,7 +46,7 @@ protected:
 
     std::vector<ListEntry> fileEntries(const std::string& name)
     {
-        return readListFile(m_desktop->files(), (m_dir / name).string(), 1000)
+        return readListFile(m_desktop->control().files(), (m_dir / name).string(), 1000)
             .value_or(std::vector<ListEntry>{});
     }
 
@@ -98,7 +98,7 @@ TEST_F(RegisteredListsTest, AChangeThatCannotBeSavedIsUndone)
     addApp(*m_module, {"B", "/p/B"});
     const auto savedSites = sites();
     const auto savedApps = apps();
-    m_desktop->files().setWritesFail(true);
+    m_desktop->control().files().setWritesFail(true);
 
     EXPECT_FALSE(addSite(*m_module, {"C", "http://c/"}));
     EXPECT_FALSE(changeSite(*m_module, 1, {"X", "http://x/"}));
@@ -173,28 +173,28 @@ TEST_F(RegisteredListsTest, EntriesStartOrOpenByTheirName)
 {
     addApp(*m_module, {"Tool.EXE", "/opt/tool/run --fast"});
     addApp(*m_module, {"tool", "/opt/tool/run.exe"});
-    m_desktop->takeCalls();
+    m_desktop->control().takeCalls();
 
     openApp(*m_module, 1, 4096);
     openApp(*m_module, 2, 4096);
     openApp(*m_module, 3, 4096);
     openApp(*m_module, -1, 4096);
 
-    EXPECT_EQ(m_desktop->takeCalls(), json::parse(R"([
+    EXPECT_EQ(m_desktop->control().takeCalls(), json::parse(R"([
                   {"op": "StartProgram", "commandLine": "/opt/tool/run --fast", "show": 1},
                   {"op": "ShellExecute", "hwnd": 4096, "operation": "Open",
                    "file": "/opt/tool/run.exe", "parameters": "", "show": 1,
                    "directory": )" + json(m_dir.string()).dump() +
-                                                  "}]"));
+                                                            "}]"));
 }
 
 TEST_F(RegisteredListsTest, TheOpenDialogStartsInTheDocumentsFolder)
 {
-    m_desktop->dialogs().queueOpen(std::nullopt);
-    m_desktop->dialogs().queueOpen("/home/u/x.txt");
+    m_desktop->control().dialogs().queueOpen(std::nullopt);
+    m_desktop->control().dialogs().queueOpen("/home/u/x.txt");
     EXPECT_EQ(ChooseOpenFile(*m_module), std::nullopt);
     EXPECT_EQ(ChooseOpenFile(*m_module), "/home/u/x.txt");
-    const json shown = m_desktop->dialogs().takeShown();
+    const json shown = m_desktop->control().dialogs().takeShown();
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0]["initDir"], (m_dir / "docs").string());
 }

@@ -92,14 +92,14 @@ TEST_F(SimDesktopTest, AnswersTheAddToFavouritesKeysOfTheActiveBrowserAfterItsDe
     SimWindow page = browser("A", "Frames", "http://a.example/");
     page.document->frames = {{"http://a.example/top", false}, {"http://other.example/", true}};
     page.favorite.delayMs = 300;
-    desktop->openWindow(page, false);
+    desktop->control().openWindow(page, false);
     WindowManager& windows = desktop->platform().windows;
 
     windows.AppActivate("Frames - Microsoft Internet Explorer");
     windows.SendKeys("%A{ENTER}{TAB}D3{ENTER}");
-    desktop->clock().advance(200);
+    desktop->control().clock().advance(200);
     EXPECT_FALSE(std::filesystem::exists(favorites / "D3.url"));
-    desktop->clock().advance(100);
+    desktop->control().clock().advance(100);
     EXPECT_EQ(read("D3.url"), "BASEURL=http://a.example/\r\nBASEURL=http://a.example/top\r\n"
                               "BASEURL=http://other.example/\r\n[InternetShortcut]\r\n"
                               "URL=http://a.example/\r\n");
@@ -109,86 +109,86 @@ TEST_F(SimDesktopTest, NoFavouriteWhenTheBrowserNeverAnswersOrAnotherWindowIsAct
 {
     SimWindow never = browser("N", "Never", "http://n.example/");
     never.favorite.never = true;
-    desktop->openWindow(never, false);
+    desktop->control().openWindow(never, false);
     SimWindow other;
     other.id = "calc";
     other.kind = SimKind::Other;
     other.caption = "電卓";
-    desktop->openWindow(other, false);
+    desktop->control().openWindow(other, false);
     WindowManager& windows = desktop->platform().windows;
 
     windows.AppActivate("Never - Microsoft Internet Explorer");
     windows.SendKeys("%A{ENTER}D1{ENTER}");
     windows.AppActivate("電卓");
     windows.SendKeys("%A{ENTER}D2{ENTER}");
-    desktop->clock().advance(60000);
+    desktop->control().clock().advance(60000);
     EXPECT_TRUE(std::filesystem::is_empty(favorites));
 }
 
 TEST_F(SimDesktopTest, TopMostWindowsStayInFrontOfActivatedOnes)
 {
-    desktop->openWindow(browser("A", "A", "http://a/"), false);
+    desktop->control().openWindow(browser("A", "A", "http://a/"), false);
     SimWindow b = browser("B", "B", "http://b/");
-    desktop->openWindow(b, false);
+    desktop->control().openWindow(b, false);
     WindowManager& windows = desktop->platform().windows;
-    const Hwnd a = desktop->find("A")->hwnd;
+    const Hwnd a = desktop->control().find("A")->hwnd;
 
     windows.SetWindowPos(a, HWND_TOPMOST, 0, 0, 0, 0, 3);
     windows.AppActivate("B - Microsoft Internet Explorer");
-    EXPECT_EQ(desktop->zorder(), (std::vector<std::string>{"A", "B"}));
-    EXPECT_EQ(desktop->active(), "B");
+    EXPECT_EQ(desktop->control().zorder(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(desktop->control().active(), "B");
 
     // Leaving the top-most band puts the window above all others that are not in it.
     windows.SetWindowPos(a, HWND_NOTOPMOST, 0, 0, 0, 0, 3);
-    EXPECT_FALSE(desktop->isTopMost("A"));
-    EXPECT_EQ(desktop->zorder(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_FALSE(desktop->control().isTopMost("A"));
+    EXPECT_EQ(desktop->control().zorder(), (std::vector<std::string>{"A", "B"}));
 }
 
 TEST_F(SimDesktopTest, MinimisingSendsBackAndRestoringBringsBackThePreviousState)
 {
     SimWindow big = browser("A", "A", "http://a/");
     big.state = WindowState::Maximized;
-    desktop->openWindow(big, false);
-    desktop->openWindow(browser("B", "B", "http://b/"), false);
+    desktop->control().openWindow(big, false);
+    desktop->control().openWindow(browser("B", "B", "http://b/"), false);
     WindowManager& windows = desktop->platform().windows;
-    const Hwnd a = desktop->find("A")->hwnd;
+    const Hwnd a = desktop->control().find("A")->hwnd;
 
     windows.CloseWindow(a);
     EXPECT_TRUE(windows.IsIconic(a));
-    EXPECT_EQ(desktop->zorder().back(), "A");
+    EXPECT_EQ(desktop->control().zorder().back(), "A");
     windows.OpenIcon(a);
     EXPECT_TRUE(windows.IsZoomed(a));
-    EXPECT_EQ(desktop->active(), "A");
-    EXPECT_EQ(desktop->zorder().front(), "A");
+    EXPECT_EQ(desktop->control().active(), "A");
+    EXPECT_EQ(desktop->control().zorder().front(), "A");
 
     // A handle that names no window changes nothing; the call is recorded as failed.
     windows.CloseWindow(999999);
     windows.OpenIcon(0);
     EXPECT_FALSE(windows.IsIconic(999999));
-    EXPECT_EQ(ops(desktop->takeCalls()),
+    EXPECT_EQ(ops(desktop->control().takeCalls()),
               (std::vector<std::string>{"CloseWindow", "OpenIcon", "CloseWindow!", "OpenIcon!"}));
 }
 
 TEST_F(SimDesktopTest, ActivationNeedsTheExactCaption)
 {
-    desktop->openWindow(browser("A", "Alpha", "http://a/"), false);
+    desktop->control().openWindow(browser("A", "Alpha", "http://a/"), false);
     WindowManager& windows = desktop->platform().windows;
     EXPECT_THROW(windows.AppActivate("Alpha"), Error);
     EXPECT_THROW(windows.AppActivate("alpha - Microsoft Internet Explorer"), Error);
     EXPECT_NO_THROW(windows.AppActivate("Alpha - Microsoft Internet Explorer"));
-    EXPECT_EQ(ops(desktop->takeCalls()),
+    EXPECT_EQ(ops(desktop->control().takeCalls()),
               (std::vector<std::string>{"AppActivate!", "AppActivate!", "AppActivate"}));
 }
 
 TEST_F(SimDesktopTest, AClosedWindowsObjectFailsOnEveryMember)
 {
-    desktop->openWindow(browser("A", "A", "http://a/"), false);
+    desktop->control().openWindow(browser("A", "A", "http://a/"), false);
     auto items = platform().objects.createShell()->windows()->items();
     ASSERT_EQ(items.size(), 1u);
     const auto document = items[0]->Document();
     const auto page = document->parentwindow();
 
-    desktop->closeWindow("A");
+    desktop->control().closeWindow("A");
     EXPECT_THROW(items[0]->LocationURL(), Error);
     EXPECT_THROW(items[0]->hWnd(), Error);
     EXPECT_THROW(items[0]->Quit(), Error);
@@ -201,16 +201,16 @@ TEST_F(SimDesktopTest, PageWindowsRoundPositionsHalfToEvenAndLeaveTheMaximisedSt
 {
     SimWindow big = browser("A", "A", "http://a/");
     big.state = WindowState::Maximized;
-    desktop->openWindow(big, false);
+    desktop->control().openWindow(big, false);
     const auto page =
         platform().objects.createShell()->windows()->items()[0]->Document()->parentwindow();
 
     page->moveto(51.5, 38.4);
     page->resizeto(921.6, 690.5);
-    const SimWindow& window = *desktop->find("A");
+    const SimWindow& window = *desktop->control().find("A");
     EXPECT_EQ(window.state, WindowState::Normal);
     EXPECT_EQ(window.bounds, (Rect{52, 38, 922, 690}));
-    const auto calls = desktop->takeCalls();
+    const auto calls = desktop->control().takeCalls();
     EXPECT_EQ(calls[0]["x"], 51.5);
     EXPECT_EQ(calls[1]["width"], 921.6);
     EXPECT_THROW(page->moveto(1e300, 0), Error);

@@ -95,7 +95,7 @@ protected:
         window.title = title;
         window.document = std::make_shared<SimDocumentData>();
         window.document->frames = std::move(frames);
-        return m_desktop->openWindow(std::move(window), false);
+        return m_desktop->control().openWindow(std::move(window), false);
     }
 
     void rebuild()
@@ -108,10 +108,10 @@ protected:
     {
         rebuild();
         m_list.select(row);
-        m_desktop->takeCalls();
+        m_desktop->control().takeCalls();
         FrameExpansion expansion{*m_platform, *m_module, m_list, m_List1, m_wait, "タブロン v1.06"};
         ExpandFrames(expansion);
-        return m_desktop->takeCalls();
+        return m_desktop->control().takeCalls();
     }
 
     static Strings callsOf(const json& calls, const std::string& op, const std::string& field)
@@ -165,7 +165,7 @@ TEST_F(FrameExpansionTest, TicksRunDuringTheWaitWhileTheCleanUpSparesTheFile)
 
     EXPECT_EQ(ticks, 1);
     EXPECT_TRUE(sparedWhileWaiting);
-    EXPECT_EQ(m_desktop->clock().nowMs(), 3000);
+    EXPECT_EQ(m_desktop->control().clock().nowMs(), 3000);
     EXPECT_EQ(m_List1, (Strings{"http://site.example/a.html", "http://site.example/b.html"}));
     EXPECT_FALSE(fs::exists(favorite("D1.url")));
     EXPECT_TRUE(m_pending.empty());
@@ -180,7 +180,7 @@ TEST_F(FrameExpansionTest, AnEndDuringTheWaitOpensNothing)
 
     const json calls = expand(1);
 
-    EXPECT_EQ(m_desktop->clock().nowMs(), 2000);
+    EXPECT_EQ(m_desktop->control().clock().nowMs(), 2000);
     EXPECT_TRUE(callsOf(calls, "CreateBrowser", "window").empty());
     EXPECT_EQ(m_late, Strings{favorite("D1.url")});
 }

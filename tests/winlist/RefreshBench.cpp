@@ -41,14 +41,14 @@ std::filesystem::path makeWorkFolder()
 struct Bench
 {
     Bench()
-        : folder(makeWorkFolder()), desktop([this] {
+        : folder(makeWorkFolder()), sim([this] {
               automation::sim::SimSetup setup;
               setup.folders = {{"Desktop", (folder / "fav").string()},
                                {"MyDocuments", folder.string()},
                                {"Favorites", (folder / "fav").string()}};
               return setup;
           }()),
-          platform(desktop.platform())
+          desktop(sim.control()), platform(sim.platform())
     {
         for (int i = 1; i <= kWindows; ++i) {
             SimWindow window;
@@ -82,7 +82,8 @@ struct Bench
     }
 
     std::filesystem::path folder;
-    SimDesktop desktop;
+    SimDesktop sim;
+    automation::sim::SimControl& desktop;
     automation::Platform platform;
     std::unique_ptr<tabulon::Program> program;
 };

@@ -582,10 +582,10 @@ TEST_P(BridgeE2e, TheHostFollowsTabulonRestartingAndEndsWithTheBrowser)
     bridged.reset();
     tabulon.reset();
     tabulon = std::make_unique<FakeTabulon>(bridgeFolder());
-    auto peer = tabulon->accept(15s);
+    auto peer = tabulon->accept(60s);
     ASSERT_TRUE(peer);
     bridged = std::make_unique<Bridged>(std::move(peer));
-    bridged->greet(15s);
+    bridged->greet(30s);
     EXPECT_TRUE(findTab(bridged->snapshot, [&](const json& t) { return t["id"] == tabId; }));
     bridged->call("tab.navigate", {{"tabId", tabId}, {"url", desktop.url("/b.html")}});
     EXPECT_FALSE(bridged

@@ -1,45 +1,8 @@
-#include "automation/sim/SimServices.h"
-
-#include "automation/sim/SimDesktop.h"
+#include "automation/sim/SimDialogs.h"
 
 namespace automation::sim {
 
 using nlohmann::json;
-
-bool SimFileSystem::replaceFile(const std::string& path, std::string_view bytes)
-{
-    if (m_writesFail)
-        return false;
-    return m_disk.replaceFile(path, bytes);
-}
-
-bool SimFileSystem::DeleteFile(const std::string& path)
-{
-    const bool deleted = m_disk.DeleteFile(path);
-    json call = {{"op", "DeleteFile"}, {"path", path}};
-    if (!deleted)
-        call["failed"] = true;
-    m_desktop.record(std::move(call));
-    return deleted;
-}
-
-void SimLauncher::ShellExecute(Hwnd owner, const std::string& operation, const std::string& file,
-                               const std::string& parameters, const std::string& directory,
-                               int show)
-{
-    m_desktop.record({{"op", "ShellExecute"},
-                      {"hwnd", owner},
-                      {"operation", operation},
-                      {"file", file},
-                      {"parameters", parameters},
-                      {"directory", directory},
-                      {"show", show}});
-}
-
-void SimLauncher::StartProgram(const std::string& commandLine, int show)
-{
-    m_desktop.record({{"op", "StartProgram"}, {"commandLine", commandLine}, {"show", show}});
-}
 
 namespace {
 
@@ -116,11 +79,6 @@ json SimDialogs::takeShown()
     json shown = std::move(m_shown);
     m_shown = json::array();
     return shown;
-}
-
-void SimHelp::HtmlHelp(const std::string& file, const std::string& topic)
-{
-    m_desktop.record({{"op", "HtmlHelp"}, {"file", file}, {"topic", topic}});
 }
 
 } // namespace automation::sim
