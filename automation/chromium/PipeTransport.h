@@ -14,8 +14,8 @@ namespace automation::chromium {
 class PipeTransport : public Transport
 {
 public:
-    // Takes ownership of both descriptors.
-    PipeTransport(int readFd, int writeFd);
+    // Takes ownership of both descriptors. Messages longer than maxMessage are refused.
+    PipeTransport(int readFd, int writeFd, std::size_t maxMessage = kMaxMessage);
     ~PipeTransport() override;
     PipeTransport(const PipeTransport&) = delete;
     PipeTransport& operator=(const PipeTransport&) = delete;
@@ -34,6 +34,7 @@ private:
 
     int m_readFd;
     int m_writeFd;
+    std::size_t m_maxMessage;
     bool m_closed = false;
     std::string m_buffer;
     std::size_t m_scanned = 0;

@@ -2,6 +2,7 @@
 
 #include "automation/Limits.h"
 #include "automation/chromium/Transport.h"
+#include "automation/chromium/WebSocketReader.h"
 
 #include <cstdint>
 #include <memory>
@@ -48,20 +49,11 @@ public:
     static constexpr std::size_t kMaxMessage = limits::kMaxMessage;
 
 private:
-    enum class Frame
-    {
-        None,
-        Message,
-        Broken
-    };
-    Frame takeFrame(std::string& message);
     bool sendFrame(unsigned opcode, std::string_view payload, Deadline deadline);
 
     int m_fd;
     bool m_closed = false;
-    std::string m_buffer;
-    std::string m_partial;
-    bool m_inMessage = false;
+    WebSocketReader m_reader{kMaxMessage};
 };
 
 // Connects to a browser's DevTools address on loopback and does the handshake;
