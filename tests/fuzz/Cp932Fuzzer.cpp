@@ -2,7 +2,7 @@
 // (well-formed UTF-8 or not) encoded.
 
 #include "FuzzCheck.h"
-#include "app/Cp932.h"
+#include "base/Cp932.h"
 
 #include <cstdint>
 #include <string>

@@ -5,9 +5,10 @@
 // value, and the rest is the file.
 
 #include "FuzzCheck.h"
-#include "app/Cp932.h"
-#include "app/IniFile.h"
-#include "app/Module1.h"
+#include "base/Cp932.h"
+#include "base/ProfileText.h"
+#include "core/IniFile.h"
+#include "core/Module1.h"
 #include "page/ColorSettings.h"
 
 #include <cstddef>

@@ -6,8 +6,8 @@
 // bits 1-5 move them across it.
 
 #include "FuzzCheck.h"
-#include "app/Cp932.h"
-#include "app/Module1.h"
+#include "base/Cp932.h"
+#include "core/Module1.h"
 #include "automation/local/LocalFileSystem.h"
 #include "automation/sim/SimDesktop.h"
 
