@@ -1,6 +1,6 @@
 #include "app/DemoDesktop.h"
 
-#include "automation/chromium/ChromiumSettings.h"
+#include "automation/local/DataFolders.h"
 #include "automation/local/LocalFileSystem.h"
 #include "automation/local/LocalHelpViewer.h"
 #include "automation/local/LocalLauncher.h"
@@ -86,7 +86,7 @@ private:
         }
         // The user's own folders, found as on the real desktop; the Favourites folder is
         // only named here, so a demonstration makes nothing in the user's home.
-        const std::string favorites = automation::chromium::defaultFavoritesFolder();
+        const std::string favorites = automation::defaultFavoritesFolder();
         automation::XdgScriptingShell folders(favorites);
         setup.folders = {{"Desktop", folders.SpecialFolders("Desktop")},
                          {"MyDocuments", folders.SpecialFolders("MyDocuments")},

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Module1.h"
 #include "automation/Platform.h"
+#include "core/Module1.h"
 #include "winlist/WebWindowList.h"
 
 #include <QMainWindow>

@@ -1,8 +1,8 @@
 #include "app/Program.h"
 
 #include "app/Form1.h"
-#include "app/Module1.h"
 #include "automation/Error.h"
+#include "core/Module1.h"
 
 namespace tabulon {
 

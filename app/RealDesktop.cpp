@@ -3,6 +3,7 @@
 #include "automation/chromium/ChromiumClient.h"
 #include "automation/chromium/ChromiumObjectFactory.h"
 #include "automation/chromium/ChromiumWindows.h"
+#include "automation/local/DataFolders.h"
 #include "automation/local/LocalFileSystem.h"
 #include "automation/local/LocalHelpViewer.h"
 #include "automation/local/LocalLauncher.h"
@@ -22,7 +23,7 @@ RealDesktop::RealDesktop(std::unique_ptr<x11::X11Desktop> desktop,
     : m_files(std::make_unique<LocalFileSystem>()), m_desktop(std::move(desktop)),
       m_client(std::make_shared<chromium::ChromiumClient>(std::move(settings))),
       m_browserWindows(std::make_unique<chromium::ChromiumWindows>(
-          m_client, chromium::defaultFavoritesFolder(), *m_files)),
+          m_client, defaultFavoritesFolder(), *m_files)),
       m_arranger(std::make_unique<X11Arranger>(*m_desktop)),
       m_objects(std::make_unique<chromium::ChromiumObjectFactory>(
           m_client, m_arranger.get(),

@@ -1,8 +1,8 @@
 #include "arrange/AllWindows.h"
 
-#include "app/Module1.h"
 #include "automation/Error.h"
 #include "automation/Shell.h"
+#include "core/Module1.h"
 #include "winlist/WebWindowList.h"
 
 #include <algorithm>

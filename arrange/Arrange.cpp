@@ -1,12 +1,12 @@
 #include "arrange/Arrange.h"
 
-#include "app/Module1.h"
 #include "arrange/Layout.h"
 #include "automation/Error.h"
 #include "automation/HtmlDocument.h"
 #include "automation/PageWindow.h"
 #include "automation/Shell.h"
 #include "automation/WindowManager.h"
+#include "core/Module1.h"
 #include "winlist/WebWindowList.h"
 
 #include <algorithm>

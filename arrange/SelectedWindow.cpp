@@ -1,11 +1,11 @@
 #include "arrange/SelectedWindow.h"
 
-#include "app/Module1.h"
 #include "arrange/Layout.h"
 #include "automation/Error.h"
 #include "automation/HtmlDocument.h"
 #include "automation/PageWindow.h"
 #include "automation/WindowManager.h"
+#include "core/Module1.h"
 #include "winlist/WebWindowList.h"
 
 #include <algorithm>

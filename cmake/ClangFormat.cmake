@@ -4,7 +4,9 @@ find_program(CLANG_FORMAT_EXE NAMES clang-format clang-format-14)
 if(CLANG_FORMAT_EXE)
     file(GLOB_RECURSE TABULON_FORMAT_SOURCES CONFIGURE_DEPENDS
         ${PROJECT_SOURCE_DIR}/app/*.cpp ${PROJECT_SOURCE_DIR}/app/*.h
+        ${PROJECT_SOURCE_DIR}/base/*.cpp ${PROJECT_SOURCE_DIR}/base/*.h
         ${PROJECT_SOURCE_DIR}/automation/*.cpp ${PROJECT_SOURCE_DIR}/automation/*.h
+        ${PROJECT_SOURCE_DIR}/core/*.cpp ${PROJECT_SOURCE_DIR}/core/*.h
         ${PROJECT_SOURCE_DIR}/winlist/*.cpp ${PROJECT_SOURCE_DIR}/winlist/*.h
         ${PROJECT_SOURCE_DIR}/arrange/*.cpp ${PROJECT_SOURCE_DIR}/arrange/*.h
         ${PROJECT_SOURCE_DIR}/registry/*.cpp ${PROJECT_SOURCE_DIR}/registry/*.h

@@ -14,3 +14,15 @@ if(TABULON_SANITIZE)
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(tabulon_options INTERFACE -fsanitize=address,undefined)
 endif()
+
+# The fuzz build: everything is instrumented for libFuzzer's coverage and checked by
+# the sanitizers; only the fuzz targets themselves link libFuzzer's main.
+if(TABULON_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "TABULON_FUZZ needs clang: -DCMAKE_CXX_COMPILER=clang++")
+    endif()
+    target_compile_options(tabulon_options INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+        -fno-sanitize-recover=undefined)
+    target_link_options(tabulon_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,8 +1,8 @@
 #include "page/ColorSettings.h"
 
-#include "app/ComDialog.h"
 #include "automation/Error.h"
 #include "automation/HtmlDocument.h"
+#include "core/ComDialog.h"
 
 #include <cmath>
 #include <limits>

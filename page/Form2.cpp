@@ -1,8 +1,9 @@
 #include "page/Form2.h"
 
-#include "app/Form1.h"
-#include "app/Twips.h"
 #include "automation/Guarded.h"
+#include "automation/Platform.h"
+#include "core/Twips.h"
+#include "winlist/WebWindowList.h"
 
 #include <QPushButton>
 
@@ -15,13 +16,14 @@ constexpr double kSmaller = 0.9;
 
 } // namespace
 
-Form2::Form2(Form1& main) : QWidget(&main, Qt::Window), m_main(main)
+Form2::Form2(QWidget& owner, automation::Platform& platform, WebWindowList& list)
+    : QWidget(&owner, Qt::Window), m_list(list)
 {
     setObjectName(QStringLiteral("Form2"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("FSize"));
 
-    const Twips twips(main.platform().windows.screen());
+    const Twips twips(platform.windows.screen());
     const auto button = [&](const char* name, const QString& caption, int left, int width) {
         auto* command = new QPushButton(caption, this);
         command->setObjectName(QString::fromUtf8(name));
@@ -44,19 +46,19 @@ Form2::Form2(Form1& main) : QWidget(&main, Qt::Window), m_main(main)
 
 void Form2::GetFontSize()
 {
-    if (!m_size.GetFontSize(m_main.webWindows()))
+    if (!m_size.GetFontSize(m_list))
         hide();
 }
 
 void Form2::Command1_Click()
 {
-    if (!m_size.changeBy(m_main.webWindows(), kLarger))
+    if (!m_size.changeBy(m_list, kLarger))
         hide();
 }
 
 void Form2::Command2_Click()
 {
-    if (!m_size.changeBy(m_main.webWindows(), kSmaller))
+    if (!m_size.changeBy(m_list, kSmaller))
         hide();
 }
 

@@ -6,9 +6,13 @@
 
 class QPushButton;
 
+namespace automation {
+struct Platform;
+}
+
 namespace tabulon {
 
-class Form1;
+class WebWindowList;
 
 // "FSize": enlarges, reduces and resets the text of the page taken when it was opened.
 class Form2 : public QWidget
@@ -16,7 +20,8 @@ class Form2 : public QWidget
     Q_OBJECT
 
 public:
-    explicit Form2(Form1& main);
+    // The page is the list's selected row's; owner is the window it belongs to.
+    Form2(QWidget& owner, automation::Platform& platform, WebWindowList& list);
 
     // Takes the selected row's page and resets it to "1em"; hides when no row is selected.
     void GetFontSize();
@@ -31,7 +36,7 @@ private:
     void Command2_Click();
     void Command3_Click();
 
-    Form1& m_main;
+    WebWindowList& m_list;
     FontSize m_size;
 };
 

@@ -1,9 +1,10 @@
 #include "page/Form3.h"
 
-#include "app/CheckValue.h"
-#include "app/Form1.h"
-#include "app/Twips.h"
 #include "automation/Guarded.h"
+#include "automation/Platform.h"
+#include "core/CheckValue.h"
+#include "core/Module1.h"
+#include "core/Twips.h"
 #include "page/ColorSettings.h"
 
 #include <QCheckBox>
@@ -56,13 +57,14 @@ void setBack(QWidget* control, std::int32_t back)
 
 } // namespace
 
-Form3::Form3(Form1& main) : QWidget(&main, Qt::Window), m_module(main.module())
+Form3::Form3(QWidget& owner, automation::Platform& platform, Module1& module)
+    : QWidget(&owner, Qt::Window), m_module(module)
 {
     setObjectName(QStringLiteral("Form3"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("色の設定"));
 
-    const Twips twips(main.platform().windows.screen());
+    const Twips twips(platform.windows.screen());
     const auto label = [&](QWidget* parent, const char* name, const QString& caption) {
         auto* control = new QLabel(caption, parent);
         control->setTextFormat(Qt::PlainText);

@@ -8,9 +8,12 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 
+namespace automation {
+struct Platform;
+}
+
 namespace tabulon {
 
-class Form1;
 class Module1;
 
 // "色の設定": edits and saves the five base colours and the background-image option.
@@ -19,7 +22,7 @@ class Form3 : public QWidget
     Q_OBJECT
 
 public:
-    explicit Form3(Form1& main);
+    Form3(QWidget& owner, automation::Platform& platform, Module1& module);
 
     // The background-image option: 1 on, 0 off, 2 grey (counts as off).
     int check() const;

@@ -1,9 +1,10 @@
 #include "page/Form6.h"
 
-#include "app/Form1.h"
-#include "app/Twips.h"
 #include "automation/Error.h"
 #include "automation/Guarded.h"
+#include "automation/Platform.h"
+#include "core/Module1.h"
+#include "core/Twips.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -53,13 +54,14 @@ QPixmap programIcon(int size)
 
 } // namespace
 
-Form6::Form6(Form1& main) : QWidget(&main, Qt::Window), m_main(main)
+Form6::Form6(QWidget& owner, automation::Platform& platform, Module1& module)
+    : QWidget(&owner, Qt::Window), m_owner(owner), m_module(module)
 {
     setObjectName(QStringLiteral("Form6"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QString::fromUtf8(kCaption));
 
-    const Twips twips(main.platform().windows.screen());
+    const Twips twips(platform.windows.screen());
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setTextFormat(Qt::PlainText);
@@ -100,7 +102,7 @@ Form6::Form6(Form1& main) : QWidget(&main, Qt::Window), m_main(main)
 
 void Form6::Form_Load()
 {
-    Label1->setText(m_main.windowTitle());
+    Label1->setText(m_owner.windowTitle());
     Label1->adjustSize();
 }
 
@@ -132,7 +134,7 @@ void Form6::Label5_DblClick()
 
 void Form6::openAddress(const QLabel& label)
 {
-    Module1& module = m_main.module();
+    Module1& module = m_module;
     module.CurURL = label.text().toStdString();
     // A browser that cannot be started opens nothing; the About box stays as it is.
     automation::skipOnFailure([&] { module.OpenSiteWindow(module.CurURL); });

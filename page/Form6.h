@@ -5,9 +5,13 @@
 class QLabel;
 class QPushButton;
 
+namespace automation {
+struct Platform;
+}
+
 namespace tabulon {
 
-class Form1;
+class Module1;
 
 // The About box: the program's name and version and where to reach its makers; a
 // double-click on either web address opens it in a new browser window.
@@ -22,7 +26,8 @@ public:
     static constexpr const char* kHomePage = "https://tabulon.example.org/";
     static constexpr const char* kSecondPage = "https://tabulon.example.org/ja/";
 
-    explicit Form6(Form1& main);
+    // Shows the owner's caption as the program's name.
+    Form6(QWidget& owner, automation::Platform& platform, Module1& module);
 
     QLabel* Image1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -42,7 +47,8 @@ private:
     void Label5_DblClick();
     void openAddress(const QLabel& label);
 
-    Form1& m_main;
+    QWidget& m_owner;
+    Module1& m_module;
 };
 
 } // namespace tabulon

@@ -1,10 +1,12 @@
 #include "page/Form7.h"
 
-#include "app/Form1.h"
-#include "app/Twips.h"
 #include "automation/Guarded.h"
+#include "automation/Platform.h"
+#include "core/Module1.h"
+#include "core/Twips.h"
 #include "page/PageReport.h"
 #include "page/ReportFile.h"
+#include "winlist/WebWindowList.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -26,13 +28,14 @@ QString toDisplay(const std::string& text)
 
 } // namespace
 
-Form7::Form7(Form1& main) : QWidget(&main, Qt::Window), m_main(main)
+Form7::Form7(QWidget& owner, automation::Platform& platform, Module1& module, WebWindowList& list)
+    : QWidget(&owner, Qt::Window), m_platform(platform), m_module(module), m_list(list)
 {
     setObjectName(QStringLiteral("Form7"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("詳細情報"));
 
-    const Twips twips(main.platform().windows.screen());
+    const Twips twips(platform.windows.screen());
     Command1 = new QPushButton(QStringLiteral("OK"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(twips.rect(360, 120, 615, 375));
@@ -56,7 +59,7 @@ Form7::Form7(Form1& main) : QWidget(&main, Qt::Window), m_main(main)
 
 void Form7::DispData()
 {
-    Text1->setPlainText(toDisplay(DispDataText(m_main.webWindows().selectedWebWin())));
+    Text1->setPlainText(toDisplay(DispDataText(m_list.selectedWebWin())));
 }
 
 std::string Form7::reportText() const
@@ -73,7 +76,7 @@ void Form7::Command1_Click()
 
 void Form7::Command2_Click()
 {
-    saveReport(m_main.module(), reportText());
+    saveReport(m_module, reportText());
 }
 
 void Form7::resizeEvent(QResizeEvent* event)
@@ -85,7 +88,7 @@ void Form7::resizeEvent(QResizeEvent* event)
 void Form7::Form_Resize()
 {
     // Never a negative height, however small the window is made.
-    const Twips twips(m_main.platform().windows.screen());
+    const Twips twips(m_platform.windows.screen());
     const int height = Module1::MaxLong(twips.toTwipsY(this->height()) - kTextTop, 100);
     Text1->setGeometry(0, twips.y(kTextTop), width(), twips.y(height));
 }

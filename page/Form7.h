@@ -6,9 +6,14 @@
 class QPlainTextEdit;
 class QPushButton;
 
+namespace automation {
+struct Platform;
+}
+
 namespace tabulon {
 
-class Form1;
+class Module1;
+class WebWindowList;
 
 // "詳細情報": the report on the selected web window's page, editable and savable.
 class Form7 : public QWidget
@@ -16,7 +21,7 @@ class Form7 : public QWidget
     Q_OBJECT
 
 public:
-    explicit Form7(Form1& main);
+    Form7(QWidget& owner, automation::Platform& platform, Module1& module, WebWindowList& list);
 
     // Builds the report of the selected row's window and puts it into Text1.
     void DispData();
@@ -35,7 +40,9 @@ private:
     void Command2_Click();
     void Form_Resize();
 
-    Form1& m_main;
+    automation::Platform& m_platform;
+    Module1& m_module;
+    WebWindowList& m_list;
 };
 
 } // namespace tabulon

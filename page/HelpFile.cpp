@@ -1,6 +1,6 @@
 #include "page/HelpFile.h"
 
-#include "app/Module1.h"
+#include "core/Module1.h"
 
 namespace tabulon {
 

@@ -73,8 +73,9 @@ std::string DispDataText(std::shared_ptr<automation::Browser> W)
         {"　StyleSheet:　", DocumentCollection::styleSheets},
         {"　Form:　", DocumentCollection::Forms},
         {"　Anchor:　", DocumentCollection::anchors}};
-    for (const auto& [label, collection] : counts)
-        skipOnFailure([&] { add(label + std::to_string(D->collectionLength(collection))); });
+    for (const auto& count : counts)
+        skipOnFailure(
+            [&] { add(count.first + std::to_string(D->collectionLength(count.second))); });
     skipOnFailure([&] { add("　Frame: " + std::to_string(D->FramesLength())); });
     add("");
 

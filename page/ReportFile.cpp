@@ -1,7 +1,7 @@
 #include "page/ReportFile.h"
 
-#include "app/Cp932.h"
-#include "app/Module1.h"
+#include "base/Cp932.h"
+#include "core/Module1.h"
 
 namespace tabulon {
 

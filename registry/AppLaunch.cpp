@@ -1,7 +1,7 @@
 #include "registry/AppLaunch.h"
 
-#include "app/Module1.h"
-#include "winlist/ListRebuild.h"
+#include "base/AsciiText.h"
+#include "core/Module1.h"
 
 namespace tabulon {
 

@@ -1,7 +1,7 @@
 #include "registry/EditorWidgets.h"
 
-#include "app/Module1.h"
-#include "app/Twips.h"
+#include "core/Module1.h"
+#include "core/Twips.h"
 
 #include <QHeaderView>
 #include <QTreeWidget>

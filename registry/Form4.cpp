@@ -1,8 +1,9 @@
 #include "registry/Form4.h"
 
-#include "app/Form1.h"
-#include "app/Twips.h"
 #include "automation/Guarded.h"
+#include "automation/Platform.h"
+#include "core/Module1.h"
+#include "core/Twips.h"
 #include "registry/AppLaunch.h"
 #include "registry/EditorWidgets.h"
 #include "registry/RegisteredLists.h"
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <utility>
 
 namespace tabulon {
 
@@ -27,7 +29,10 @@ QString qs(const char* utf8)
 
 } // namespace
 
-Form4::Form4(Form1& owner) : QWidget(&owner, Qt::Window), m_owner(owner)
+Form4::Form4(QWidget& owner, automation::Platform& platform, Module1& module,
+             std::function<void()> onAppsChanged)
+    : QWidget(&owner, Qt::Window), m_owner(owner), m_platform(platform), m_module(module),
+      m_onAppsChanged(std::move(onAppsChanged))
 {
     setObjectName(QStringLiteral("Form4"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -59,7 +64,7 @@ Form4::Form4(Form1& owner) : QWidget(&owner, Qt::Window), m_owner(owner)
 
 Twips Form4::twips() const
 {
-    return Twips(m_owner.platform().windows.screen());
+    return Twips(m_platform.windows.screen());
 }
 
 void Form4::Form_Load()
@@ -80,7 +85,7 @@ void Form4::fillList()
 
 void Form4::fillList(int selected)
 {
-    const Module1& module = m_owner.module();
+    const Module1& module = m_module;
     std::vector<std::pair<std::string, std::string>> rows;
     for (int i = 0; i <= module.AppLast && i < kAppSlots; ++i) {
         const AppEntry& entry = module.AppList[static_cast<std::size_t>(i)];
@@ -97,7 +102,7 @@ void Form4::Form_Resize()
 void Form4::Command1_Click()
 {
     // A cancelled dialog leaves the path box as it was.
-    if (const auto chosen = ChooseOpenFile(m_owner.module()))
+    if (const auto chosen = ChooseOpenFile(m_module))
         Text2->setText(QString::fromStdString(*chosen));
 }
 
@@ -107,9 +112,9 @@ void Form4::Command6_Click()
     const std::string path = Text2->text().toStdString();
     if (name.empty() || path.empty())
         return;
-    if (!addApp(m_owner.module(), {name, path}))
+    if (!addApp(m_module, {name, path}))
         return;
-    m_owner.syncAppMenu();
+    m_onAppsChanged();
     fillList();
 }
 
@@ -120,12 +125,12 @@ void Form4::ListView1_DblClick()
     if (n <= 1 || r == 0)
         return;
     const std::string name = ListView1->topLevelItem(r - 1)->text(0).toStdString();
-    if (!confirmDeletion(m_owner.platform().messages, name))
+    if (!confirmDeletion(m_platform.messages, name))
         return;
-    if (!deleteApp(m_owner.module(), r - 1))
+    if (!deleteApp(m_module, r - 1))
         return;
     fillList(0);
-    m_owner.syncAppMenu();
+    m_onAppsChanged();
 }
 
 void Form4::Command2_Click()

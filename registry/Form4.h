@@ -1,17 +1,21 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
 
+namespace automation {
+struct Platform;
+}
+
 namespace tabulon {
 
+class Module1;
 class Twips;
-
-class Form1;
 
 // "アプリケーション／ファイルの登録・削除": adds and deletes registered applications and
 // files. Works on AppList, the application menu and applist.txt together.
@@ -20,7 +24,9 @@ class Form4 : public QWidget
     Q_OBJECT
 
 public:
-    explicit Form4(Form1& owner);
+    // onAppsChanged runs after the table changed, so the application menu can follow it.
+    Form4(QWidget& owner, automation::Platform& platform, Module1& module,
+          std::function<void()> onAppsChanged);
 
     QLabel* Label3 = nullptr;
     QLineEdit* Text2 = nullptr;
@@ -50,7 +56,10 @@ private:
     Twips twips() const;
     void fillList(int selected);
 
-    Form1& m_owner;
+    QWidget& m_owner;
+    automation::Platform& m_platform;
+    Module1& m_module;
+    std::function<void()> m_onAppsChanged;
 };
 
 } // namespace tabulon

@@ -1,8 +1,9 @@
 #include "registry/Form5.h"
 
-#include "app/Form1.h"
-#include "app/Twips.h"
 #include "automation/Guarded.h"
+#include "automation/Platform.h"
+#include "core/Module1.h"
+#include "core/Twips.h"
 #include "registry/EditorWidgets.h"
 #include "registry/RegisteredLists.h"
 
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QTreeWidget>
+#include <utility>
 
 namespace tabulon {
 
@@ -27,7 +29,10 @@ QString qs(const char* utf8)
 
 } // namespace
 
-Form5::Form5(Form1& owner) : QWidget(&owner, Qt::Window), m_owner(owner)
+Form5::Form5(QWidget& owner, automation::Platform& platform, Module1& module,
+             std::function<void()> onSitesChanged)
+    : QWidget(&owner, Qt::Window), m_platform(platform), m_module(module),
+      m_onSitesChanged(std::move(onSitesChanged))
 {
     setObjectName(QStringLiteral("Form5"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -60,7 +65,7 @@ Form5::Form5(Form1& owner) : QWidget(&owner, Qt::Window), m_owner(owner)
 
 Twips Form5::twips() const
 {
-    return Twips(m_owner.platform().windows.screen());
+    return Twips(m_platform.windows.screen());
 }
 
 void Form5::Form_Load()
@@ -82,7 +87,7 @@ void Form5::fillList()
 
 void Form5::fillList(int selected)
 {
-    const Module1& module = m_owner.module();
+    const Module1& module = m_module;
     std::vector<std::pair<std::string, std::string>> rows;
     for (int i = 0; i <= module.SiteLast && i < kSiteSlots; ++i) {
         const SiteEntry& entry = module.SiteList[static_cast<std::size_t>(i)];
@@ -120,11 +125,10 @@ void Form5::Command1_Click()
     const int r = selectedRowOf(*ListView1);
     if (r == 0)
         return;
-    if (!changeSite(m_owner.module(), r - 1,
-                    {Text1->text().toStdString(), Text2->text().toStdString()}))
+    if (!changeSite(m_module, r - 1, {Text1->text().toStdString(), Text2->text().toStdString()}))
         return;
     fillList(r);
-    m_owner.syncSiteMenu();
+    m_onSitesChanged();
 }
 
 void Form5::ListView1_DblClick()
@@ -135,13 +139,13 @@ void Form5::ListView1_DblClick()
     if (n <= 1 || r == 0)
         return;
     const std::string name = ListView1->topLevelItem(r - 1)->text(0).toStdString();
-    if (!confirmDeletion(m_owner.platform().messages, name))
+    if (!confirmDeletion(m_platform.messages, name))
         return;
-    if (!deleteSite(m_owner.module(), r - 1))
+    if (!deleteSite(m_module, r - 1))
         return;
     // No row is selected afterwards: the boxes still show the deleted site.
     fillList(0);
-    m_owner.syncSiteMenu();
+    m_onSitesChanged();
 }
 
 void Form5::Command2_Click()

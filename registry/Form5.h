@@ -1,17 +1,21 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
 
+namespace automation {
+struct Platform;
+}
+
 namespace tabulon {
 
+class Module1;
 class Twips;
-
-class Form1;
 
 // "登録サイトの編集": renames, re-addresses and deletes registered sites. Works on
 // SiteList, the site menu and sitelist.txt together.
@@ -20,7 +24,9 @@ class Form5 : public QWidget
     Q_OBJECT
 
 public:
-    explicit Form5(Form1& owner);
+    // onSitesChanged runs after the table changed, so the site menu can follow it.
+    Form5(QWidget& owner, automation::Platform& platform, Module1& module,
+          std::function<void()> onSitesChanged);
 
     QLabel* Label1 = nullptr;
     QLineEdit* Text1 = nullptr;
@@ -51,7 +57,9 @@ private:
     void fillList(int selected);
     void onSelectionChanged();
 
-    Form1& m_owner;
+    automation::Platform& m_platform;
+    Module1& m_module;
+    std::function<void()> m_onSitesChanged;
     // Set while the program itself changes the list, which is not the user's choice.
     bool m_filling = false;
 };

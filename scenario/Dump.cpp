@@ -1,11 +1,11 @@
 #include "scenario/Dump.h"
 
-#include "app/Cp932.h"
 #include "app/Form1.h"
 #include "app/Program.h"
 #include "automation/sim/SimControl.h"
 #include "automation/sim/SimDialogs.h"
 #include "automation/sim/SimJson.h"
+#include "base/Cp932.h"
 #include "scenario/FormDump.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
 #include "scenario/FormDump.h"
 
-#include "app/CheckValue.h"
-#include "app/Module1.h"
 #include "app/Program.h"
+#include "core/CheckValue.h"
+#include "core/Module1.h"
 #include "page/Form2.h"
 #include "page/Form3.h"
 #include "page/Form6.h"

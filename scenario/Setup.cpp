@@ -1,8 +1,8 @@
 // The scenario's setup: the screen, the folders, the files and the windows the
 // desktop starts with.
-#include "app/Cp932.h"
 #include "automation/sim/SimDesktop.h"
 #include "automation/sim/SimJson.h"
+#include "base/Cp932.h"
 #include "scenario/Runner.h"
 
 #include <QByteArray>

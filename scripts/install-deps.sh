@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   nlohmann-json3-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   libxcb1-dev libxcb-ewmh-dev
+  # the fuzz targets: clang with libFuzzer and the sanitizer runtimes
+  clang-14 libclang-rt-14-dev
   # help file: chmcmd compiles it, extract_chmLib opens it without a viewer
   fp-utils libchm-bin
   # running: the Japanese captions, a display, a window manager, the browser

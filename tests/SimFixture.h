@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Module1.h"
 #include "automation/sim/SimDesktop.h"
+#include "core/Module1.h"
 #include "winlist/ListRebuild.h"
 #include "winlist/WebWindowList.h"
 

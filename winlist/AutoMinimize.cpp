@@ -1,7 +1,7 @@
 #include "winlist/AutoMinimize.h"
 
-#include "app/Module1.h"
 #include "automation/Error.h"
+#include "core/Module1.h"
 #include "winlist/WebWindowList.h"
 
 #include <charconv>

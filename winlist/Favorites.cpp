@@ -1,7 +1,7 @@
 #include "winlist/Favorites.h"
 
-#include "app/ProgramFiles.h"
 #include "automation/FileSystem.h"
+#include "base/ProgramFiles.h"
 
 namespace tabulon {
 

@@ -1,9 +1,9 @@
 #include "winlist/FrameExpansion.h"
 
-#include "app/Cp932.h"
-#include "app/Module1.h"
-#include "app/ProgramFiles.h"
-#include "winlist/ListRebuild.h"
+#include "base/AsciiText.h"
+#include "base/Cp932.h"
+#include "base/ProgramFiles.h"
+#include "core/Module1.h"
 #include "winlist/WebWindowList.h"
 
 #include <algorithm>

@@ -1,12 +1,11 @@
 #include "winlist/ListRebuild.h"
 
-#include "app/Module1.h"
 #include "automation/Error.h"
 #include "automation/HtmlDocument.h"
 #include "automation/Shell.h"
+#include "base/AsciiText.h"
+#include "core/Module1.h"
 #include "winlist/WebWindowList.h"
-
-#include <algorithm>
 
 namespace tabulon {
 
@@ -26,15 +25,6 @@ bool isWebAddress(std::string_view lowerUrl)
 {
     return lowerUrl.rfind("http", 0) == 0 || endsWith(lowerUrl, ".htm") ||
            endsWith(lowerUrl, ".html");
-}
-
-std::string asciiLower(std::string_view text)
-{
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(), [](char c) {
-        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    });
-    return result;
 }
 
 void rebuildRows(WebWindowList& list, automation::ShellWindows& windows, Module1& module)

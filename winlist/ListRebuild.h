@@ -18,9 +18,6 @@ class WebWindowList;
 // Whether a lower-cased address belongs to a web window: a web page or an HTML file.
 bool isWebAddress(std::string_view lowerUrl);
 
-// ASCII letters to lower case; every other byte as it is.
-std::string asciiLower(std::string_view text);
-
 // Rebuilds the rows and WebWin from the shell's window collection as it is now: one
 // row per busy browser ("busy") and per web window (name, state letter, height, width,
 // frame count, address). A member that cannot be read leaves its cell empty; a row is

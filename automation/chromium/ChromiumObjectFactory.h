@@ -5,10 +5,13 @@
 #include <functional>
 #include <memory>
 
+namespace automation {
+class DesktopArranger;
+}
+
 namespace automation::chromium {
 
 class ChromiumClient;
-class DesktopArranger;
 
 // Makes the shell and new browser windows over one browser connection. The scripting
 // shell (the user's folders) is the program's own and is handed in.

@@ -29,9 +29,4 @@ struct ChromiumSettings
     static ChromiumSettings fromEnvironment();
 };
 
-// $XDG_DATA_HOME/tabulon, or ~/.local/share/tabulon.
-std::string tabulonDataFolder();
-// The Favourites folder the browser's add-to-favourites answer writes to.
-std::string defaultFavoritesFolder();
-
 } // namespace automation::chromium

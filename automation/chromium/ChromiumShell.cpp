@@ -1,10 +1,10 @@
 #include "automation/chromium/ChromiumShell.h"
 
+#include "automation/DesktopArranger.h"
 #include "automation/Error.h"
 #include "automation/chromium/ChromiumBrowser.h"
 #include "automation/chromium/ChromiumClient.h"
 #include "automation/chromium/ChromiumShellWindows.h"
-#include "automation/chromium/DesktopArranger.h"
 
 namespace automation::chromium {
 

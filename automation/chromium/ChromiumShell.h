@@ -4,10 +4,13 @@
 
 #include <memory>
 
+namespace automation {
+class DesktopArranger;
+}
+
 namespace automation::chromium {
 
 class ChromiumClient;
-class DesktopArranger;
 
 // The shell over the browser: its window collection is the browser's tabs; the
 // desktop-wide arrangements go to the arranger the program handed in.

@@ -1,6 +1,6 @@
 #include "automation/chromium/FavoriteShortcut.h"
 
-#include "app/Cp932.h"
+#include "base/Cp932.h"
 
 #include <algorithm>
 

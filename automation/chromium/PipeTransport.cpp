@@ -9,8 +9,10 @@
 
 namespace automation::chromium {
 
-PipeTransport::PipeTransport(UniqueFd readFd, UniqueFd writeFd, WaitClock& clock)
-    : m_readFd(std::move(readFd)), m_writeFd(std::move(writeFd)), m_clock(clock)
+PipeTransport::PipeTransport(UniqueFd readFd, UniqueFd writeFd, WaitClock& clock,
+                             std::size_t maxMessage)
+    : m_readFd(std::move(readFd)), m_writeFd(std::move(writeFd)), m_clock(clock),
+      m_maxMessage(maxMessage)
 {
     ignoreSigpipe();
     setNonBlocking(m_readFd.get());
@@ -70,7 +72,7 @@ std::optional<ReceiveResult> PipeTransport::takeMessage(std::string& message)
     const auto end = m_buffer.find('\0', m_scanned);
     if (end == std::string::npos) {
         m_scanned = m_buffer.size();
-        if (m_buffer.size() <= kMaxMessage)
+        if (m_buffer.size() <= m_maxMessage)
             return std::nullopt;
         // Too long already, and not over yet: hand on its head, drop the rest as it comes.
         message.assign(m_buffer, 0, kRefusedHead);
@@ -79,7 +81,7 @@ std::optional<ReceiveResult> PipeTransport::takeMessage(std::string& message)
         m_skipping = true;
         return ReceiveResult::Oversized;
     }
-    const bool tooLong = end > kMaxMessage;
+    const bool tooLong = end > m_maxMessage;
     message.assign(m_buffer, 0, tooLong ? kRefusedHead : end);
     m_buffer.erase(0, end + 1);
     m_scanned = 0;

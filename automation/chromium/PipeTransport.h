@@ -15,8 +15,10 @@ namespace automation::chromium {
 class PipeTransport : public Transport
 {
 public:
-    // Waits are measured by the clock, which must outlive the transport.
-    PipeTransport(UniqueFd readFd, UniqueFd writeFd, WaitClock& clock = WaitClock::steady());
+    // Waits are measured by the clock, which must outlive the transport. Messages
+    // longer than maxMessage are refused.
+    PipeTransport(UniqueFd readFd, UniqueFd writeFd, WaitClock& clock = WaitClock::steady(),
+                  std::size_t maxMessage = kMaxMessage);
     ~PipeTransport() override;
     PipeTransport(const PipeTransport&) = delete;
     PipeTransport& operator=(const PipeTransport&) = delete;
@@ -36,6 +38,7 @@ private:
     UniqueFd m_readFd;
     UniqueFd m_writeFd;
     WaitClock& m_clock;
+    std::size_t m_maxMessage;
     bool m_closed = false;
     std::string m_buffer;
     std::size_t m_scanned = 0;

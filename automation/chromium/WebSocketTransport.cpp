@@ -191,8 +191,9 @@ std::optional<WebSocketAddress> parseLoopbackAddress(const std::string& url)
 }
 
 WebSocketTransport::WebSocketTransport(UniqueFd fd, std::string pending, WaitClock& clock)
-    : m_fd(std::move(fd)), m_clock(clock), m_buffer(std::move(pending))
+    : m_fd(std::move(fd)), m_clock(clock)
 {
+    m_reader.buffer() = std::move(pending);
     ignoreSigpipe();
     setNonBlocking(m_fd.get());
 }
@@ -212,28 +213,8 @@ bool WebSocketTransport::sendFrame(unsigned opcode, std::string_view payload, De
 {
     if (m_closed)
         return false;
-    std::string frame;
-    frame.push_back(static_cast<char>(0x80 | opcode));
-    const std::size_t size = payload.size();
-    if (size < 126) {
-        frame.push_back(static_cast<char>(0x80 | size));
-    } else if (size <= 0xFFFF) {
-        frame.push_back(static_cast<char>(0x80 | 126));
-        frame.push_back(static_cast<char>(size >> 8));
-        frame.push_back(static_cast<char>(size & 0xFF));
-    } else {
-        frame.push_back(static_cast<char>(0x80 | 127));
-        for (int i = 7; i >= 0; --i)
-            frame.push_back(
-                static_cast<char>((static_cast<std::uint64_t>(size) >> (i * 8)) & 0xFF));
-    }
-    const std::uint32_t maskWord = randomBytes()();
-    const char mask[4] = {static_cast<char>(maskWord >> 24), static_cast<char>(maskWord >> 16),
-                          static_cast<char>(maskWord >> 8), static_cast<char>(maskWord)};
-    frame.append(mask, 4);
-    for (std::size_t i = 0; i < size; ++i)
-        frame.push_back(static_cast<char>(payload[i] ^ mask[i % 4]));
-    if (!writeAll(m_clock, m_fd.get(), frame, deadline)) {
+    if (!writeAll(m_clock, m_fd.get(), webSocketFrame(opcode, payload, randomBytes()()),
+                  deadline)) {
         close();
         return false;
     }
@@ -245,91 +226,30 @@ bool WebSocketTransport::send(std::string_view message, Deadline deadline)
     return sendFrame(0x1, message, deadline);
 }
 
-WebSocketTransport::Frame WebSocketTransport::takeFrame(std::string& message)
-{
-    for (;;) {
-        if (m_buffer.size() < 2)
-            return Frame::None;
-        const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(m_buffer[i]); };
-        const bool fin = byte(0) & 0x80;
-        const unsigned opcode = byte(0) & 0x0F;
-        const bool masked = byte(1) & 0x80;
-        std::uint64_t size = byte(1) & 0x7F;
-        std::size_t header = 2;
-        if (size == 126) {
-            if (m_buffer.size() < 4)
-                return Frame::None;
-            size = (byte(2) << 8) | byte(3);
-            header = 4;
-        } else if (size == 127) {
-            if (m_buffer.size() < 10)
-                return Frame::None;
-            size = 0;
-            for (int i = 0; i < 8; ++i)
-                size = (size << 8) | byte(static_cast<std::size_t>(2 + i));
-            header = 10;
-        }
-        if (size > kMaxMessage || m_partial.size() + size > kMaxMessage)
-            return Frame::Broken;
-        const std::size_t maskAt = header;
-        if (masked)
-            header += 4;
-        if (m_buffer.size() < header + size)
-            return Frame::None;
-        std::string payload = m_buffer.substr(header, static_cast<std::size_t>(size));
-        if (masked) {
-            for (std::size_t i = 0; i < payload.size(); ++i)
-                payload[i] = static_cast<char>(payload[i] ^ m_buffer[maskAt + i % 4]);
-        }
-        m_buffer.erase(0, header + static_cast<std::size_t>(size));
-        switch (opcode) {
-        case 0x0: // continuation
-            if (!m_inMessage)
-                return Frame::Broken;
-            m_partial += payload;
-            break;
-        case 0x1:
-        case 0x2:
-            if (m_inMessage)
-                return Frame::Broken;
-            m_partial = std::move(payload);
-            m_inMessage = true;
-            break;
-        case 0x8:
-            sendFrame(0x8, {}, m_clock.now() + std::chrono::milliseconds(100));
-            return Frame::Broken;
-        case 0x9:
-            sendFrame(0xA, payload, m_clock.now() + std::chrono::seconds(1));
-            continue;
-        case 0xA:
-            continue;
-        default:
-            return Frame::Broken;
-        }
-        if (opcode <= 0x2 && fin) {
-            message = std::move(m_partial);
-            m_partial.clear();
-            m_inMessage = false;
-            return Frame::Message;
-        }
-    }
-}
-
 ReceiveResult WebSocketTransport::receive(std::string& message, Deadline deadline)
 {
     for (;;) {
-        switch (takeFrame(message)) {
-        case Frame::Message:
+        std::string payload;
+        switch (m_reader.next(payload)) {
+        case WebSocketReader::Item::Message:
+            message = std::move(payload);
             return ReceiveResult::Message;
-        case Frame::Broken:
+        case WebSocketReader::Item::Ping:
+            sendFrame(0xA, payload, m_clock.now() + std::chrono::seconds(1));
+            continue;
+        case WebSocketReader::Item::Close:
+            sendFrame(0x8, {}, m_clock.now() + std::chrono::milliseconds(100));
             close();
             return ReceiveResult::Closed;
-        case Frame::None:
+        case WebSocketReader::Item::Broken:
+            close();
+            return ReceiveResult::Closed;
+        case WebSocketReader::Item::None:
             break;
         }
         if (m_closed)
             return ReceiveResult::Closed;
-        const FdRead got = readInto(m_clock, m_fd.get(), m_buffer, deadline);
+        const FdRead got = readInto(m_clock, m_fd.get(), m_reader.buffer(), deadline);
         if (got == FdRead::Timeout)
             return ReceiveResult::Timeout;
         if (got == FdRead::Closed) {

@@ -3,6 +3,7 @@
 #include "automation/Limits.h"
 #include "automation/chromium/Transport.h"
 #include "automation/local/UniqueFd.h"
+#include "automation/chromium/WebSocketReader.h"
 
 #include <cstdint>
 #include <memory>
@@ -50,21 +51,12 @@ public:
     static constexpr std::size_t kMaxMessage = limits::kMaxMessage;
 
 private:
-    enum class Frame
-    {
-        None,
-        Message,
-        Broken
-    };
-    Frame takeFrame(std::string& message);
     bool sendFrame(unsigned opcode, std::string_view payload, Deadline deadline);
 
     UniqueFd m_fd;
     WaitClock& m_clock;
     bool m_closed = false;
-    std::string m_buffer;
-    std::string m_partial;
-    bool m_inMessage = false;
+    WebSocketReader m_reader{kMaxMessage};
 };
 
 // Connects to a browser's DevTools address on loopback and does the handshake;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "automation/chromium/DesktopArranger.h"
+#include "automation/DesktopArranger.h"
 
 namespace automation::x11 {
 class X11Desktop;
@@ -12,7 +12,7 @@ namespace automation {
 // cascading leave the program's main window where it is: the program minimises it
 // before it asks for them anyway, and the window manager may not have finished that
 // yet. Minimising everything includes it.
-class X11Arranger : public chromium::DesktopArranger
+class X11Arranger : public DesktopArranger
 {
 public:
     explicit X11Arranger(x11::X11Desktop& desktop);

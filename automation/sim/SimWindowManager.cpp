@@ -1,10 +1,10 @@
 #include "automation/sim/SimWindowManager.h"
 
-#include "app/Cp932.h"
 #include "automation/Error.h"
 #include "automation/FileSystem.h"
 #include "automation/sim/SimClock.h"
 #include "automation/sim/SimState.h"
+#include "base/Cp932.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
 #include "automation/chromium/FavoriteShortcut.h"
 
-#include "app/Cp932.h"
 #include "automation/WindowManager.h"
 #include "automation/chromium/ChromiumBrowser.h"
 #include "automation/chromium/ChromiumDocument.h"
 #include "automation/chromium/ChromiumWindows.h"
 #include "automation/chromium/WindowHandle.h"
+#include "base/Cp932.h"
 
 #include <cstdlib>
 #include <filesystem>

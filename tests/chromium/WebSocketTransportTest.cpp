@@ -1,6 +1,7 @@
 #include "automation/chromium/WebSocketTransport.h"
 
 #include "automation/Error.h"
+#include "automation/chromium/WebSocketReader.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@ using automation::chromium::connectWebSocket;
 using automation::chromium::parseLoopbackAddress;
 using automation::chromium::ReceiveResult;
 using automation::chromium::webSocketAccept;
+using automation::chromium::WebSocketReader;
 using automation::chromium::WebSocketTransport;
 using namespace std::chrono_literals;
 
@@ -204,6 +206,61 @@ TEST_F(Socketpair, AnAbsurdLengthIsRefusedNotAllocated)
     writeAll(fds[1], frame);
     std::string message;
     EXPECT_EQ(transport.receive(message, soon()), ReceiveResult::Closed);
+}
+
+TEST_F(Socketpair, AControlFrameIsShortAndWhole)
+{
+    // A ping is answered with its payload, so a long one (or one in pieces) would
+    // let the peer make the program write as much as it likes.
+    for (const std::string& frame :
+         {serverFrame(0x9, std::string(126, 'p')), serverFrame(0x9, "half", false)}) {
+        int pair[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+        WebSocketTransport transport(pair[0], frame + serverFrame(0x1, "after"));
+        std::string message;
+        EXPECT_EQ(transport.receive(message, soon()), ReceiveResult::Closed);
+        ::close(pair[1]);
+    }
+}
+
+TEST(WebSocketReader, BytesInPiecesReadAsTheSameBytesAtOnce)
+{
+    std::string stream;
+    for (int i = 0; i < 300; ++i)
+        stream += serverFrame(0x1, std::to_string(i)) + serverFrame(0xA, "");
+    stream += serverFrame(0x1, std::string(70000, 'L'), false) + serverFrame(0x9, "ping") +
+              serverFrame(0x0, "end") + serverFrame(0x8, "");
+    using Items = std::vector<std::pair<WebSocketReader::Item, std::string>>;
+    const auto readAll = [](WebSocketReader& reader, Items& items) {
+        for (;;) {
+            std::string payload;
+            const auto item = reader.next(payload);
+            if (item == WebSocketReader::Item::None)
+                return;
+            items.emplace_back(item, payload);
+            if (item == WebSocketReader::Item::Close || item == WebSocketReader::Item::Broken)
+                return;
+        }
+    };
+    WebSocketReader whole(1 << 20);
+    whole.buffer() = stream;
+    Items atOnce;
+    readAll(whole, atOnce);
+    ASSERT_EQ(atOnce.size(), 303u);
+    EXPECT_EQ(atOnce[299].second, "299");
+    EXPECT_EQ(atOnce[300].first, WebSocketReader::Item::Ping);
+    EXPECT_EQ(atOnce[301].second, std::string(70000, 'L') + "end");
+    EXPECT_EQ(atOnce[302].first, WebSocketReader::Item::Close);
+
+    for (const std::size_t piece : {1u, 3u, 1000u}) {
+        WebSocketReader reader(1 << 20);
+        Items inPieces;
+        for (std::size_t at = 0; at < stream.size(); at += piece) {
+            reader.buffer() += stream.substr(at, piece);
+            readAll(reader, inPieces);
+        }
+        EXPECT_EQ(inPieces, atOnce) << "in pieces of " << piece;
+    }
 }
 
 TEST(WebSocketHandshake, ConnectsToALoopbackServerAndChecksItsAnswer)

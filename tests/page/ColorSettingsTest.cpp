@@ -1,6 +1,6 @@
 #include "page/ColorSettings.h"
 
-#include "app/Cp932.h"
+#include "base/Cp932.h"
 #include "page/SelectedPage.h"
 #include "tests/page/PageDesktop.h"
 

@@ -1,8 +1,8 @@
 #include "registry/RegisteredLists.h"
 
 #include "automation/sim/SimDesktop.h"
+#include "core/ListFile.h"
 #include "registry/AppLaunch.h"
-#include "registry/ListFile.h"
 
 #include <atomic>
 #include <filesystem>

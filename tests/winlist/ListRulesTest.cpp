@@ -22,11 +22,6 @@ TEST(ListRules, AWebWindowShowsAWebPageOrAnHtmlFile)
     EXPECT_FALSE(isWebAddress(""));
 }
 
-TEST(ListRules, LowerCasingLeavesOtherCharactersAlone)
-{
-    EXPECT_EQ(asciiLower("HTTPS://Example.COM/Ｐａｇｅ/日本"), "https://example.com/Ｐａｇｅ/日本");
-}
-
 class FavoritesCleanup : public testing::Test
 {
 protected:

@@ -1,9 +1,9 @@
 #include "E2eDesktop.h"
 #include "RealProgram.h"
-#include "app/Cp932.h"
 #include "app/Form1.h"
-#include "app/Module1.h"
 #include "automation/Error.h"
+#include "base/Cp932.h"
+#include "core/Module1.h"
 #include "page/Form2.h"
 #include "page/Form7.h"
 

@@ -2,10 +2,10 @@
 #include "RealProgram.h"
 #include "app/Backend.h"
 #include "app/Form1.h"
-#include "app/Module1.h"
 #include "automation/Error.h"
 #include "automation/local/Process.h"
 #include "automation/x11/X11Desktop.h"
+#include "core/Module1.h"
 #include "page/Form2.h"
 #include "page/Form7.h"
 

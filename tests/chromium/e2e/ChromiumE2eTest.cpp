@@ -1,5 +1,4 @@
 #include "E2eDesktop.h"
-#include "app/Cp932.h"
 #include "automation/Error.h"
 #include "automation/HtmlDocument.h"
 #include "automation/PageWindow.h"
@@ -8,8 +7,10 @@
 #include "automation/chromium/ChromiumObjectFactory.h"
 #include "automation/chromium/ChromiumWindows.h"
 #include "automation/chromium/WindowHandle.h"
+#include "automation/local/DataFolders.h"
 #include "automation/local/LocalFileSystem.h"
 #include "automation/local/Process.h"
+#include "base/Cp932.h"
 
 #include <algorithm>
 #include <chrono>
@@ -80,7 +81,8 @@ struct Browser
 
     explicit Browser(ChromiumSettings settings = defaults())
         : client(std::make_shared<ChromiumClient>(std::move(settings))),
-          factory(client, nullptr, nullptr), windows(client, defaultFavoritesFolder(), files)
+          factory(client, nullptr, nullptr),
+          windows(client, automation::defaultFavoritesFolder(), files)
     {}
 
     static ChromiumSettings defaults()
@@ -218,7 +220,7 @@ TEST_F(ChromiumE2e, FramesAndTheFavouriteFileIncludeTheCrossSiteFrame)
     ASSERT_TRUE(b.windows.activateByTitle("Frame set"));
     EXPECT_FALSE(b.windows.sendKeys("{ENTER}"));
     ASSERT_TRUE(b.windows.sendKeys("%A{ENTER}{TAB}D1{ENTER}"));
-    const std::string text = readFile(defaultFavoritesFolder() + "/D1.url");
+    const std::string text = readFile(automation::defaultFavoritesFolder() + "/D1.url");
     EXPECT_NE(text.find("BASEURL=" + desktop.url("/frameset.html") + "\r\n"), std::string::npos);
     EXPECT_NE(text.find("BASEURL=" + desktop.url("/a.html") + "\r\n"), std::string::npos);
     EXPECT_NE(text.find("BASEURL=" + desktop.url("/b.html", true) + "\r\n"), std::string::npos);

@@ -1,11 +1,12 @@
 #include "E2eDesktop.h"
-#include "app/Module1.h"
 #include "automation/Error.h"
 #include "automation/chromium/ChromiumClient.h"
 #include "automation/chromium/ChromiumObjectFactory.h"
 #include "automation/chromium/ChromiumWindows.h"
+#include "automation/local/DataFolders.h"
 #include "automation/local/LocalFileSystem.h"
 #include "automation/sim/SimDesktop.h"
+#include "core/Module1.h"
 #include "winlist/ListRebuild.h"
 #include "winlist/WebWindowList.h"
 
@@ -66,7 +67,7 @@ TEST(PollBenchmark, ARebuildOfTwentyTabsStaysNearTheLeastCost)
     auto client = std::make_shared<ChromiumClient>(settings);
     ChromiumObjectFactory factory(client, nullptr, nullptr);
     LocalFileSystem files;
-    ChromiumWindows chromiumWindows(client, defaultFavoritesFolder(), files);
+    ChromiumWindows chromiumWindows(client, automation::defaultFavoritesFolder(), files);
     BrowserWindowManager windows(chromiumWindows);
 
     automation::sim::SimDesktop sim{automation::sim::SimSetup{}};

@@ -1,0 +1,35 @@
+#include "core/IniFile.h"
+
+#include "automation/FileSystem.h"
+#include "base/ProfileText.h"
+
+#include <optional>
+#include <utility>
+
+namespace tabulon {
+
+IniFile::IniFile(automation::FileSystem& files, std::string path)
+    : m_files(files), m_path(std::move(path))
+{}
+
+std::string IniFile::read(std::string_view section, std::string_view key) const
+{
+    const std::optional<std::string> bytes = m_files.readFile(m_path);
+    if (!bytes)
+        return {};
+    return profileRead(*bytes, section, key);
+}
+
+bool IniFile::write(std::string_view section, std::string_view key, std::string_view value)
+{
+    std::optional<std::string> bytes = m_files.readFile(m_path);
+    if (!bytes) {
+        // A file that is there but cannot be read must not be replaced by one key.
+        if (m_files.isFile(m_path))
+            return false;
+        bytes.emplace();
+    }
+    return m_files.replaceFile(m_path, profileWrite(*bytes, section, key, value));
+}
+
+} // namespace tabulon
