@@ -51,13 +51,13 @@ Hwnd ChromiumBrowser::hWnd()
 long ChromiumBrowser::Height()
 {
     const WindowBounds bounds = use("Height").windowOf("Height", m_targetId);
-    return bounds.state == "minimized" ? kMinimizedHeight : bounds.height;
+    return bounds.state == WindowState::Minimized ? kMinimizedHeight : bounds.height;
 }
 
 long ChromiumBrowser::Width()
 {
     const WindowBounds bounds = use("Width").windowOf("Width", m_targetId);
-    return bounds.state == "minimized" ? kMinimizedWidth : bounds.width;
+    return bounds.state == WindowState::Minimized ? kMinimizedWidth : bounds.width;
 }
 
 std::shared_ptr<HtmlDocument> ChromiumBrowser::Document()
@@ -76,18 +76,18 @@ void ChromiumBrowser::put(BrowserProperty property, bool value)
     case BrowserProperty::TheaterMode:
         // Chromium's nearest to either is its full-screen window.
         if (value) {
-            client.setWindowState(member, window().windowId, "fullscreen");
-        } else if (const WindowBounds bounds = window(); bounds.state == "fullscreen") {
-            client.setWindowState(member, bounds.windowId, "normal");
+            client.setWindowState(member, window().windowId, WindowState::Fullscreen);
+        } else if (const WindowBounds bounds = window(); bounds.state == WindowState::Fullscreen) {
+            client.setWindowState(member, bounds.windowId, WindowState::Normal);
         }
         break;
     case BrowserProperty::Visible:
         // A browser window cannot be hidden over the protocol; minimised is the
         // nearest, and showing again undoes only that.
         if (!value) {
-            client.setWindowState(member, window().windowId, "minimized");
+            client.setWindowState(member, window().windowId, WindowState::Minimized);
         } else if (client.storedProperty(m_targetId, property) == false) {
-            client.setWindowState(member, window().windowId, "normal");
+            client.setWindowState(member, window().windowId, WindowState::Normal);
         }
         break;
     case BrowserProperty::AddressBar:
@@ -106,7 +106,7 @@ bool ChromiumBrowser::get(BrowserProperty property)
     const std::string member(memberName(property));
     ChromiumClient& client = use(member);
     if (property == BrowserProperty::FullScreen)
-        return client.windowOf(member, m_targetId).state == "fullscreen";
+        return client.windowOf(member, m_targetId).state == WindowState::Fullscreen;
     if (const auto stored = client.storedProperty(m_targetId, property))
         return *stored;
     // What a Chromium window shows by itself: tool and address bar, no menu bar.

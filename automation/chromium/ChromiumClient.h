@@ -1,103 +1,70 @@
 #pragma once
 
 #include "automation/Browser.h"
-#include "automation/chromium/ChromiumProcess.h"
+#include "automation/chromium/BrowserConnection.h"
 #include "automation/chromium/ChromiumSettings.h"
-#include "automation/chromium/DevToolsSession.h"
+#include "automation/chromium/PageCalls.h"
+#include "automation/chromium/ProtocolReplies.h"
+#include "automation/chromium/ReadReuse.h"
+#include "automation/chromium/TargetRegistry.h"
+#include "automation/chromium/WindowCache.h"
 
-#include <chrono>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace automation::chromium {
 
-// A browser window as the protocol reports it.
-struct WindowBounds
-{
-    std::int64_t windowId = 0;
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-    // "normal", "minimized", "maximized" or "fullscreen".
-    std::string state = "normal";
-};
-
-// What the list reads from a page, fetched in one evaluation.
-struct PageSnapshot
-{
-    bool busy = false;
-    // Nothing when the page's count is not one the program reads (above the limit).
-    std::optional<int> frames = 0;
-    bool visible = false;
-    std::string title;
-};
-
-// A child frame of a page: its id, address and name.
-struct FrameAddress
-{
-    std::string frameId;
-    std::string url;
-    std::string name;
-};
-
-// The connection to one browser and what the program knows of it: its tabs in the
-// order they were first seen, their attached sessions, and reads of windows and pages
-// that are reused briefly. Started or attached on demand; when the browser goes away
-// everything is forgotten and the next page opened starts it again.
-//
-// The program's scripts run in a script world of its own in each page: they see the
-// page's document, but with the browser's own built-ins, which no script of the page
-// can replace (a page that redefines document.title, window.frames or Array.from
-// changes what its own scripts see, not what the program reads).
+// One browser as the automation objects see it: the connection to it, its tabs, its
+// windows and calls into its pages, each kept by a part of its own, and what joins
+// them. Started or attached on demand; when the browser goes away everything is
+// forgotten and the next page opened starts it again.
 class ChromiumClient
 {
 public:
-    // A moment of reading: what was read then is reused while it is fresh.
-    struct Stamp
-    {
-        std::uint64_t epoch = 0;
-        std::chrono::steady_clock::time_point at;
-    };
+    using Stamp = ReadReuse::Stamp;
 
-    explicit ChromiumClient(ChromiumSettings settings);
+    // The clock measures every wait and must outlive the client.
+    explicit ChromiumClient(ChromiumSettings settings, WaitClock& clock = WaitClock::steady());
     ~ChromiumClient();
     ChromiumClient(const ChromiumClient&) = delete;
     ChromiumClient& operator=(const ChromiumClient&) = delete;
 
-    const ChromiumSettings& settings() const { return m_settings; }
+    const ChromiumSettings& settings() const { return m_connection.settings(); }
 
     // Whether a browser is connected now (reading what has arrived first).
-    bool connected();
+    bool connected() { return m_connection.connected(); }
     // Counts connections: objects of an earlier browser fail at once.
-    std::uint64_t generation() const { return m_generation; }
+    std::uint64_t generation() const { return m_connection.generation(); }
     // Starts (or attaches to) the browser when none is connected.
-    void ensureBrowser(const std::string& member);
+    void ensureBrowser(const std::string& member) { m_connection.ensureBrowser(member); }
     // When attaching to a running browser: tries to connect, at most every few
     // seconds; true when connected.
-    bool tryAttach();
+    bool tryAttach() { return m_connection.tryAttach(); }
     // The process id of the browser the program started, 0 when none.
-    int browserProcessId() const { return m_process ? static_cast<int>(m_process->pid()) : 0; }
+    int browserProcessId() const { return m_connection.browserProcessId(); }
     // Connects over a transport already open to a browser started elsewhere.
-    void connectTransport(std::unique_ptr<Transport> transport);
+    void connectTransport(std::unique_ptr<Transport> transport)
+    {
+        m_connection.connectTransport(std::move(transport));
+    }
     // Lets the browser go (the one the program started is ended).
-    void disconnect();
+    void disconnect() { m_connection.disconnect(); }
 
     // The page tabs in order of discovery (one target list); empty without a browser.
-    std::vector<std::string> pageTargets();
-    bool knows(const std::string& targetId) const;
+    std::vector<std::string> pageTargets() { return m_targets.pageTargets(); }
+    bool knows(const std::string& targetId) const { return m_targets.knows(targetId); }
     // Takes in the events that have arrived (a tab's new address or title, a tab
     // closed) without waiting.
-    void takeEvents();
+    void takeEvents() { m_connection.takeEvents(); }
     // Raises unless the tab is still open in the browser of that generation.
     void require(const std::string& member, const std::string& targetId, std::uint64_t generation);
-    std::string url(const std::string& targetId) const;
-    std::string title(const std::string& targetId) const;
+    std::string url(const std::string& targetId) const { return m_targets.url(targetId); }
+    std::string title(const std::string& targetId) const { return m_targets.title(targetId); }
     // A new window showing about:blank; returns its tab.
     std::string createWindow(const std::string& member);
     void closeTarget(const std::string& member, const std::string& targetId);
@@ -108,134 +75,113 @@ public:
     // earlier one with the same title), else the first in order.
     std::optional<std::string> findPageByTitle(const std::string& title);
     // The program read this title from the tab's document.
-    void noteTitleRead(const std::string& targetId, const std::string& title);
+    void noteTitleRead(const std::string& targetId, const std::string& title)
+    {
+        m_titleRead = {targetId, title};
+    }
 
     // The tab's window.
-    WindowBounds windowOf(const std::string& member, const std::string& targetId);
-    WindowBounds windowBounds(const std::string& member, std::int64_t windowId);
-    void setWindowState(const std::string& member, std::int64_t windowId, const std::string& state);
+    WindowBounds windowOf(const std::string& member, const std::string& targetId)
+    {
+        return m_windows.windowOf(member, targetId);
+    }
+    WindowBounds windowBounds(const std::string& member, std::int64_t windowId)
+    {
+        return m_windows.windowBounds(member, windowId);
+    }
+    void setWindowState(const std::string& member, std::int64_t windowId, WindowState state)
+    {
+        m_windows.setWindowState(member, windowId, state);
+    }
     // Moves or sizes a window: brings it to the normal state first, in its own call.
-    void setWindowRect(const std::string& member, std::int64_t windowId,
-                       const nlohmann::json& rect);
+    void setWindowRect(const std::string& member, std::int64_t windowId, const WindowRect& rect)
+    {
+        m_windows.setWindowRect(member, windowId, rect);
+    }
     // The tab last seen showing in the window, for restoring it.
-    std::optional<std::string> shownTab(std::int64_t windowId);
+    std::optional<std::string> shownTab(std::int64_t windowId)
+    {
+        return m_windows.shownTab(windowId);
+    }
 
     PageSnapshot snapshot(const std::string& member, const std::string& targetId);
     // Evaluates source text in the program's world of the page; its value. For looking
     // at a page as the program's scripts see it (tests); the program itself calls
     // functions.
     nlohmann::json evaluate(const std::string& member, const std::string& targetId,
-                            const std::string& expression);
+                            const std::string& expression)
+    {
+        return m_pages.evaluate(member, targetId, expression);
+    }
     // Calls a fixed function in the page with the values as its arguments; it may
     // change the page, so reads made before are not reused.
     nlohmann::json callFunction(const std::string& member, const std::string& targetId,
-                                const std::string& declaration, const nlohmann::json& args);
+                                const std::string& declaration, const nlohmann::json& args)
+    {
+        return m_pages.callFunction(member, targetId, declaration, args);
+    }
     // The same for a function that only reads.
     nlohmann::json readFunction(const std::string& member, const std::string& targetId,
-                                const std::string& declaration, const nlohmann::json& args);
-    void navigate(const std::string& member, const std::string& targetId, const std::string& url);
+                                const std::string& declaration, const nlohmann::json& args)
+    {
+        return m_pages.readFunction(member, targetId, declaration, args);
+    }
+    void navigate(const std::string& member, const std::string& targetId, const std::string& url)
+    {
+        m_pages.navigate(member, targetId, url);
+    }
     // The page's own frames, in the order of window.frames.
-    std::vector<FrameAddress> childFrames(const std::string& member, const std::string& targetId);
+    std::vector<FrameAddress> childFrames(const std::string& member, const std::string& targetId)
+    {
+        return m_pages.childFrames(member, targetId);
+    }
     // Every frame below the page, from the frame tree and the cross-site frames.
-    std::vector<FrameAddress> allFrames(const std::string& member, const std::string& targetId);
-    // The byte size of a resource the page loaded, from its resource tree (read once
-    // for a run of questions).
+    std::vector<FrameAddress> allFrames(const std::string& member, const std::string& targetId)
+    {
+        return m_pages.allFrames(member, targetId);
+    }
+    // The byte size of a resource the page loaded.
     std::optional<long long> resourceSize(const std::string& member, const std::string& targetId,
-                                          const std::string& url);
+                                          const std::string& url)
+    {
+        return m_pages.resourceSize(member, targetId, url);
+    }
 
     // Values the program wrote to a tab's properties, so that reading them back is
     // truthful.
-    std::optional<bool> storedProperty(const std::string& targetId, BrowserProperty property) const;
-    void storeProperty(const std::string& targetId, BrowserProperty property, bool value);
+    std::optional<bool> storedProperty(const std::string& targetId, BrowserProperty property) const
+    {
+        return m_targets.storedProperty(targetId, property);
+    }
+    void storeProperty(const std::string& targetId, BrowserProperty property, bool value)
+    {
+        m_targets.storeProperty(targetId, property, value);
+    }
 
     // The connection itself and a tab's attached session, for measuring the program
     // against the least a client must do.
-    DevToolsSession& protocol(const std::string& member) { return session(member); }
+    DevToolsSession& protocol(const std::string& member) { return m_connection.session(member); }
     std::string attachedSession(const std::string& member, const std::string& targetId)
     {
-        return sessionFor(member, targetId);
+        return m_targets.sessionFor(member, targetId);
     }
 
     // Something changed: reads made before are not reused.
-    void invalidate() { ++m_epoch; }
-    Stamp now() const;
-    bool fresh(const Stamp& stamp) const;
+    void invalidate() { m_reuse.invalidate(); }
+    Stamp now() const { return m_reuse.now(); }
+    bool fresh(const Stamp& stamp) const { return m_reuse.fresh(stamp); }
     // Protocol requests that waited for an answer, over every connection so far.
-    std::int64_t roundTrips() const;
+    std::int64_t roundTrips() const { return m_connection.roundTrips(); }
 
     // Tabs and frames the program keeps track of at most: more are not followed.
-    static constexpr std::size_t kMaxTargets = 10000;
+    static constexpr std::size_t kMaxTargets = TargetRegistry::kMaxTargets;
 
 private:
-    struct Target
-    {
-        std::string type;
-        std::string url;
-        std::string title;
-        std::string parentId;
-        std::uint64_t order = 0;
-        std::string sessionId;
-        // The program's script world in the page's current document; 0 until made.
-        std::int64_t world = 0;
-        std::optional<PageSnapshot> snapshot;
-        Stamp snapshotStamp;
-        std::optional<std::vector<FrameAddress>> childFrames;
-        Stamp childFramesStamp;
-        std::optional<std::map<std::string, long long>> resources;
-        Stamp resourcesStamp;
-        std::int64_t windowId = 0;
-        Stamp windowStamp;
-        std::map<BrowserProperty, bool> properties;
-    };
-    struct Window
-    {
-        WindowBounds bounds;
-        Stamp stamp;
-        std::string shownTab;
-    };
-
-    void connect(std::unique_ptr<Transport> transport, std::chrono::milliseconds firstAnswer);
-    void lost();
-    DevToolsSession& session(const std::string& member);
-    nlohmann::json browserCall(const std::string& member, const std::string& method,
-                               nlohmann::json params = nlohmann::json::object());
-    nlohmann::json pageCall(const std::string& member, const std::string& targetId,
-                            const std::string& method, nlohmann::json params);
-    std::string sessionFor(const std::string& member, const std::string& targetId);
-    void processEvents();
-    // Takes in what the browser says of a tab or frame; nullptr when it cannot be kept
-    // (no id, or too many already).
-    Target* record(const std::string& targetId, const nlohmann::json& info);
-    Target& known(const std::string& member, const std::string& targetId);
-    static nlohmann::json valueOf(const std::string& member, const nlohmann::json& result);
-    std::int64_t programWorld(const std::string& member, const std::string& targetId);
-    // A call that runs in the program's world (its context id put under contextKey).
-    nlohmann::json inProgramWorld(const std::string& member, const std::string& targetId,
-                                  const std::string& method, nlohmann::json params,
-                                  const char* contextKey);
-    nlohmann::json callInPage(const std::string& member, const std::string& targetId,
-                              const std::string& declaration, const nlohmann::json& args,
-                              bool byValue, const char* objectGroup = nullptr);
-    void rememberWindow(const nlohmann::json& bounds, std::int64_t windowId);
-
-    ChromiumSettings m_settings;
-    std::unique_ptr<ChromiumProcess> m_process;
-    std::unique_ptr<DevToolsSession> m_session;
-    std::uint64_t m_generation = 0;
-    std::uint64_t m_epoch = 1;
-    std::uint64_t m_nextOrder = 1;
-    std::int64_t m_pastRoundTrips = 0;
-    std::map<std::string, Target> m_targets;
-    std::map<std::int64_t, Window> m_windows;
-    // Tabs the program closed that the browser may list a moment longer.
-    std::map<std::string, bool> m_closing;
-    // The blank tab a freshly started browser opens, handed to the first new window.
-    std::string m_firstTab;
-    bool m_fresh = false;
-    std::chrono::steady_clock::time_point m_lastAttachTry{};
-    // Marks the program's world in every page: a script that does not find it is
-    // running somewhere else and does nothing. Random, so no page can know it.
-    std::string m_worldMark;
+    BrowserConnection m_connection;
+    ReadReuse m_reuse;
+    TargetRegistry m_targets;
+    WindowCache m_windows;
+    PageCalls m_pages;
     // The tab whose title the program read last, and that title.
     std::pair<std::string, std::string> m_titleRead;
 };

@@ -40,7 +40,7 @@ void ChromiumPageWindow::moveto(double x, double y)
     const int top = toPixels(y, "moveto");
     ChromiumClient& client = use("moveto");
     client.setWindowRect("moveto", client.windowOf("moveto", m_targetId).windowId,
-                         {{"left", left}, {"top", top}});
+                         WindowRect{left, top, {}, {}});
 }
 
 void ChromiumPageWindow::resizeto(double width, double height)
@@ -51,7 +51,7 @@ void ChromiumPageWindow::resizeto(double width, double height)
         throw Error("resizeto", "a window needs a positive size");
     ChromiumClient& client = use("resizeto");
     client.setWindowRect("resizeto", client.windowOf("resizeto", m_targetId).windowId,
-                         {{"width", w}, {"height", h}});
+                         WindowRect{{}, {}, w, h});
 }
 
 int ChromiumPageWindow::historyLength()

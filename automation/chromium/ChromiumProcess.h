@@ -1,7 +1,9 @@
 #pragma once
 
 #include "automation/chromium/Transport.h"
+#include "automation/local/Process.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <sys/types.h>
@@ -20,38 +22,36 @@ struct LaunchOptions
 };
 
 // A browser the program started: it reads requests from its descriptor 3 and
-// writes answers to 4, and dies with the program.
+// writes answers to 4, and dies with the program (with the thread that started it).
 class ChromiumProcess
 {
 public:
     // Starts the browser; raises automation::Error("createBrowser") when it cannot be
-    // started. The transport is handed out once through takeTransport.
-    static std::unique_ptr<ChromiumProcess> start(const LaunchOptions& options);
+    // started. The transport, whose waits the clock measures, is handed out once
+    // through takeTransport.
+    static std::unique_ptr<ChromiumProcess> start(const LaunchOptions& options, WaitClock& clock);
     ~ChromiumProcess();
     ChromiumProcess(const ChromiumProcess&) = delete;
     ChromiumProcess& operator=(const ChromiumProcess&) = delete;
 
     std::unique_ptr<Transport> takeTransport() { return std::move(m_transport); }
-    pid_t pid() const { return m_pid; }
+    pid_t pid() const { return m_process.pid(); }
     // Whether the process has ended (it is then reaped).
-    bool exited();
-    // Asks the process to end, waits up to waitMs, then kills it.
-    void stop(int waitMs);
+    bool exited() { return !m_process.running(); }
+    // Asks the process to end, gives it up to grace, then kills it.
+    void stop(std::chrono::milliseconds grace);
 
     // The argument vector the browser is started with.
     static std::vector<std::string> arguments(const LaunchOptions& options, bool root);
 
 private:
-    ChromiumProcess(pid_t pid, std::unique_ptr<Transport> transport)
-        : m_pid(pid), m_transport(std::move(transport))
+    ChromiumProcess(Process process, std::unique_ptr<Transport> transport, WaitClock& clock)
+        : m_process(std::move(process)), m_transport(std::move(transport)), m_clock(clock)
     {}
 
-    pid_t m_pid;
-    bool m_reaped = false;
+    Process m_process;
     std::unique_ptr<Transport> m_transport;
+    WaitClock& m_clock;
 };
-
-// Makes the folder and every missing parent; false when it cannot be made.
-bool makeFolders(const std::string& path);
 
 } // namespace automation::chromium

@@ -2,9 +2,11 @@
 
 #include "automation/Error.h"
 #include "automation/chromium/ChromiumClient.h"
-#include "automation/chromium/ChromiumProcess.h"
 #include "automation/chromium/FavoriteShortcut.h"
 #include "automation/chromium/WindowHandle.h"
+
+#include <filesystem>
+#include <system_error>
 
 namespace automation::chromium {
 
@@ -20,32 +22,33 @@ bool ChromiumWindows::owns(Hwnd hwnd)
 
 bool ChromiumWindows::isZoomed(Hwnd hwnd)
 {
-    const std::string state = m_client->windowBounds("IsZoomed", windowOfHandle(hwnd)).state;
+    const WindowState state = m_client->windowBounds("IsZoomed", windowOfHandle(hwnd)).state;
     // A full-screen window covers the screen as a maximised one does.
-    return state == "maximized" || state == "fullscreen";
+    return state == WindowState::Maximized || state == WindowState::Fullscreen;
 }
 
 bool ChromiumWindows::isIconic(Hwnd hwnd)
 {
-    return m_client->windowBounds("IsIconic", windowOfHandle(hwnd)).state == "minimized";
+    return m_client->windowBounds("IsIconic", windowOfHandle(hwnd)).state == WindowState::Minimized;
 }
 
 void ChromiumWindows::minimize(Hwnd hwnd)
 {
     const std::int64_t windowId = windowOfHandle(hwnd);
-    const std::string state = m_client->windowBounds("CloseWindow", windowId).state;
-    if (state == "minimized")
+    const WindowState state = m_client->windowBounds("CloseWindow", windowId).state;
+    if (state == WindowState::Minimized)
         return;
     m_beforeMinimize[windowId] = state;
-    m_client->setWindowState("CloseWindow", windowId, "minimized");
+    m_client->setWindowState("CloseWindow", windowId, WindowState::Minimized);
 }
 
 void ChromiumWindows::restore(Hwnd hwnd)
 {
     const std::int64_t windowId = windowOfHandle(hwnd);
-    if (m_client->windowBounds("OpenIcon", windowId).state == "minimized") {
+    if (m_client->windowBounds("OpenIcon", windowId).state == WindowState::Minimized) {
         const auto before = m_beforeMinimize.find(windowId);
-        const std::string state = before == m_beforeMinimize.end() ? "normal" : before->second;
+        const WindowState state =
+            before == m_beforeMinimize.end() ? WindowState::Normal : before->second;
         m_client->setWindowState("OpenIcon", windowId, state);
     }
     m_beforeMinimize.erase(windowId);
@@ -77,7 +80,9 @@ bool ChromiumWindows::sendKeys(const std::string& keys)
             frames.push_back({frame.name, frame.url});
     }
     const std::string bytes = favoriteShortcutBytes(m_client->url(tab), frames);
-    if (!makeFolders(m_favoritesFolder))
+    std::error_code error;
+    std::filesystem::create_directories(m_favoritesFolder, error);
+    if (!std::filesystem::is_directory(m_favoritesFolder, error))
         throw Error("SendKeys", "cannot make the Favourites folder " + m_favoritesFolder);
     // Replaced whole, so the Favourites clean-up never meets a half-written shortcut.
     if (!m_files.replaceFile(m_favoritesFolder + "/" + *name + ".url", bytes))

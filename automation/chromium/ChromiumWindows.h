@@ -2,6 +2,7 @@
 
 #include "automation/FileSystem.h"
 #include "automation/Types.h"
+#include "automation/chromium/ProtocolReplies.h"
 
 #include <cstdint>
 #include <map>
@@ -44,7 +45,7 @@ private:
     std::string m_favoritesFolder;
     FileSystem& m_files;
     // The state a window had before the program minimised it.
-    std::map<std::int64_t, std::string> m_beforeMinimize;
+    std::map<std::int64_t, WindowState> m_beforeMinimize;
     std::optional<std::string> m_activeTab;
 };
 

@@ -45,8 +45,8 @@ std::optional<std::int64_t> leadingId(std::string_view head)
 
 } // namespace
 
-DevToolsSession::DevToolsSession(std::unique_ptr<Transport> transport)
-    : m_transport(std::move(transport))
+DevToolsSession::DevToolsSession(std::unique_ptr<Transport> transport, WaitClock& clock)
+    : m_transport(std::move(transport)), m_clock(clock)
 {}
 
 std::int64_t DevToolsSession::send(const Request& request, Deadline deadline)
@@ -70,7 +70,7 @@ std::int64_t DevToolsSession::post(const Request& request)
     if (m_silent)
         return 0;
     try {
-        return send(request, std::chrono::steady_clock::now() + request.timeout);
+        return send(request, m_clock.now() + request.timeout);
     } catch (const Error&) {
         return 0;
     }
@@ -80,7 +80,7 @@ json DevToolsSession::call(const Request& request)
 {
     if (browserSilent())
         throw Error(request.member, "the browser does not answer");
-    const Deadline deadline = std::chrono::steady_clock::now() + request.timeout;
+    const Deadline deadline = m_clock.now() + request.timeout;
     const std::int64_t id = send(request, deadline);
     ++m_roundTrips;
     std::string text;
@@ -126,7 +126,7 @@ void DevToolsSession::pump()
     std::string text;
     json unused;
     for (;;) {
-        switch (m_transport->receive(text, std::chrono::steady_clock::now())) {
+        switch (m_transport->receive(text, m_clock.now())) {
         case ReceiveResult::Message:
             dispatch(text, 0, unused);
             continue;
@@ -206,7 +206,7 @@ void DevToolsSession::fallSilent(const std::string& member)
     // answer says the browser is back even if the late one never comes.
     try {
         m_probe = send({member, "Browser.getVersion", json::object(), {}, {}},
-                       std::chrono::steady_clock::now() + std::chrono::milliseconds(100));
+                       m_clock.now() + std::chrono::milliseconds(100));
     } catch (const Error&) {
         m_probe = 0;
     }

@@ -41,7 +41,10 @@ private:
 class DevToolsSession
 {
 public:
-    explicit DevToolsSession(std::unique_ptr<Transport> transport);
+    // Deadlines are moments of the clock, which must outlive the session (the
+    // transport's waits read the same clock).
+    explicit DevToolsSession(std::unique_ptr<Transport> transport,
+                             WaitClock& clock = WaitClock::steady());
 
     struct Request
     {
@@ -110,6 +113,7 @@ private:
     void fallSilent(const std::string& member);
 
     std::unique_ptr<Transport> m_transport;
+    WaitClock& m_clock;
     std::int64_t m_nextId = 1;
     std::int64_t m_roundTrips = 0;
     struct Event

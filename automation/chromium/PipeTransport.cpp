@@ -4,16 +4,19 @@
 
 #include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <unistd.h>
 
 namespace automation::chromium {
 
-PipeTransport::PipeTransport(int readFd, int writeFd, std::size_t maxMessage)
-    : m_readFd(readFd), m_writeFd(writeFd), m_maxMessage(maxMessage)
+PipeTransport::PipeTransport(UniqueFd readFd, UniqueFd writeFd, WaitClock& clock,
+                             std::size_t maxMessage)
+    : m_readFd(std::move(readFd)), m_writeFd(std::move(writeFd)), m_clock(clock),
+      m_maxMessage(maxMessage)
 {
     ignoreSigpipe();
-    setNonBlocking(m_readFd);
-    setNonBlocking(m_writeFd);
+    setNonBlocking(m_readFd.get());
+    setNonBlocking(m_writeFd.get());
 }
 
 PipeTransport::~PipeTransport()
@@ -23,11 +26,8 @@ PipeTransport::~PipeTransport()
 
 void PipeTransport::close()
 {
-    if (m_readFd >= 0)
-        ::close(m_readFd);
-    if (m_writeFd >= 0)
-        ::close(m_writeFd);
-    m_readFd = m_writeFd = -1;
+    m_readFd.reset();
+    m_writeFd.reset();
     m_closed = true;
 }
 
@@ -39,7 +39,7 @@ bool PipeTransport::send(std::string_view message, Deadline deadline)
     framed.push_back('\0');
     std::size_t done = 0;
     while (done < framed.size()) {
-        const ssize_t n = ::write(m_writeFd, framed.data() + done, framed.size() - done);
+        const ssize_t n = ::write(m_writeFd.get(), framed.data() + done, framed.size() - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             continue;
@@ -47,7 +47,7 @@ bool PipeTransport::send(std::string_view message, Deadline deadline)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
-            waitFd(m_writeFd, POLLOUT, deadline) == FdReady::Ready)
+            m_clock.waitFd(m_writeFd.get(), POLLOUT, deadline) == FdReady::Ready)
             continue;
         // EPIPE: the browser is gone. A message cut short would garble every later
         // one, so a write that runs out of time ends the connection as well.
@@ -95,7 +95,7 @@ ReceiveResult PipeTransport::receive(std::string& message, Deadline deadline)
             return *taken;
         if (m_closed)
             return ReceiveResult::Closed;
-        switch (readInto(m_readFd, m_buffer, deadline)) {
+        switch (readInto(m_clock, m_readFd.get(), m_buffer, deadline)) {
         case FdRead::Data:
             break;
         case FdRead::Timeout:

@@ -2,6 +2,7 @@
 
 #include "automation/Limits.h"
 #include "automation/chromium/Transport.h"
+#include "automation/local/UniqueFd.h"
 
 #include <cstddef>
 #include <optional>
@@ -14,8 +15,10 @@ namespace automation::chromium {
 class PipeTransport : public Transport
 {
 public:
-    // Takes ownership of both descriptors. Messages longer than maxMessage are refused.
-    PipeTransport(int readFd, int writeFd, std::size_t maxMessage = kMaxMessage);
+    // Waits are measured by the clock, which must outlive the transport. Messages
+    // longer than maxMessage are refused.
+    PipeTransport(UniqueFd readFd, UniqueFd writeFd, WaitClock& clock = WaitClock::steady(),
+                  std::size_t maxMessage = kMaxMessage);
     ~PipeTransport() override;
     PipeTransport(const PipeTransport&) = delete;
     PipeTransport& operator=(const PipeTransport&) = delete;
@@ -32,8 +35,9 @@ public:
 private:
     std::optional<ReceiveResult> takeMessage(std::string& message);
 
-    int m_readFd;
-    int m_writeFd;
+    UniqueFd m_readFd;
+    UniqueFd m_writeFd;
+    WaitClock& m_clock;
     std::size_t m_maxMessage;
     bool m_closed = false;
     std::string m_buffer;

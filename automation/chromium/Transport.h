@@ -1,13 +1,15 @@
 #pragma once
 
-#include <chrono>
+#include "automation/local/WaitClock.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace automation::chromium {
 
-using Deadline = std::chrono::steady_clock::time_point;
+// A moment of the connection's WaitClock by which something must be done.
+using Deadline = WaitClock::TimePoint;
 
 // What waiting for the next message gave.
 enum class ReceiveResult

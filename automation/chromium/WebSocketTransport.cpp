@@ -9,6 +9,7 @@
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <random>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -122,7 +123,7 @@ bool loopbackSocket(const std::string& host, std::uint16_t port, sockaddr_storag
     return false;
 }
 
-bool writeAll(int fd, std::string_view bytes, Deadline deadline)
+bool writeAll(WaitClock& clock, int fd, std::string_view bytes, Deadline deadline)
 {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -134,7 +135,7 @@ bool writeAll(int fd, std::string_view bytes, Deadline deadline)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
-            waitFd(fd, POLLOUT, deadline) == FdReady::Ready)
+            clock.waitFd(fd, POLLOUT, deadline) == FdReady::Ready)
             continue;
         return false;
     }
@@ -189,11 +190,12 @@ std::optional<WebSocketAddress> parseLoopbackAddress(const std::string& url)
     return address;
 }
 
-WebSocketTransport::WebSocketTransport(int fd, std::string pending) : m_fd(fd)
+WebSocketTransport::WebSocketTransport(UniqueFd fd, std::string pending, WaitClock& clock)
+    : m_fd(std::move(fd)), m_clock(clock)
 {
     m_reader.buffer() = std::move(pending);
     ignoreSigpipe();
-    setNonBlocking(m_fd);
+    setNonBlocking(m_fd.get());
 }
 
 WebSocketTransport::~WebSocketTransport()
@@ -203,9 +205,7 @@ WebSocketTransport::~WebSocketTransport()
 
 void WebSocketTransport::close()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
+    m_fd.reset();
     m_closed = true;
 }
 
@@ -213,7 +213,8 @@ bool WebSocketTransport::sendFrame(unsigned opcode, std::string_view payload, De
 {
     if (m_closed)
         return false;
-    if (!writeAll(m_fd, webSocketFrame(opcode, payload, randomBytes()()), deadline)) {
+    if (!writeAll(m_clock, m_fd.get(), webSocketFrame(opcode, payload, randomBytes()()),
+                  deadline)) {
         close();
         return false;
     }
@@ -234,10 +235,10 @@ ReceiveResult WebSocketTransport::receive(std::string& message, Deadline deadlin
             message = std::move(payload);
             return ReceiveResult::Message;
         case WebSocketReader::Item::Ping:
-            sendFrame(0xA, payload, std::chrono::steady_clock::now() + std::chrono::seconds(1));
+            sendFrame(0xA, payload, m_clock.now() + std::chrono::seconds(1));
             continue;
         case WebSocketReader::Item::Close:
-            sendFrame(0x8, {}, std::chrono::steady_clock::now() + std::chrono::milliseconds(100));
+            sendFrame(0x8, {}, m_clock.now() + std::chrono::milliseconds(100));
             close();
             return ReceiveResult::Closed;
         case WebSocketReader::Item::Broken:
@@ -248,7 +249,7 @@ ReceiveResult WebSocketTransport::receive(std::string& message, Deadline deadlin
         }
         if (m_closed)
             return ReceiveResult::Closed;
-        const FdRead got = readInto(m_fd, m_reader.buffer(), deadline);
+        const FdRead got = readInto(m_clock, m_fd.get(), m_reader.buffer(), deadline);
         if (got == FdRead::Timeout)
             return ReceiveResult::Timeout;
         if (got == FdRead::Closed) {
@@ -258,7 +259,8 @@ ReceiveResult WebSocketTransport::receive(std::string& message, Deadline deadlin
     }
 }
 
-std::unique_ptr<Transport> connectWebSocket(const std::string& url, Deadline deadline)
+std::unique_ptr<Transport> connectWebSocket(const std::string& url, Deadline deadline,
+                                            WaitClock& clock)
 {
     ignoreSigpipe();
     const auto address = parseLoopbackAddress(url);
@@ -271,22 +273,19 @@ std::unique_ptr<Transport> connectWebSocket(const std::string& url, Deadline dea
     socklen_t targetLength = 0;
     loopbackSocket(address->host, address->port, target, targetLength);
     const std::string port = std::to_string(address->port);
-    int fd = ::socket(target.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    UniqueFd socket(::socket(target.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    const int fd = socket.get();
     if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&target), targetLength) != 0 &&
-        errno != EINPROGRESS) {
-        ::close(fd);
-        fd = -1;
-    }
-    if (fd >= 0) {
+        errno != EINPROGRESS)
+        socket.reset();
+    if (socket) {
         int error = 0;
         socklen_t length = sizeof error;
-        if (waitFd(fd, POLLOUT, deadline) != FdReady::Ready ||
-            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
-            ::close(fd);
-            fd = -1;
-        }
+        if (clock.waitFd(fd, POLLOUT, deadline) != FdReady::Ready ||
+            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
+            socket.reset();
     }
-    if (fd < 0)
+    if (!socket)
         throw Error("createBrowser", "cannot connect to " + url);
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
@@ -302,23 +301,17 @@ std::unique_ptr<Transport> connectWebSocket(const std::string& url, Deadline dea
                                 "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                                 "Sec-WebSocket-Key: " +
                                 key + "\r\nSec-WebSocket-Version: 13\r\n\r\n";
-    if (!writeAll(fd, request, deadline)) {
-        ::close(fd);
+    if (!writeAll(clock, fd, request, deadline))
         throw Error("createBrowser", "the browser closed the connection");
-    }
     std::string response;
     std::size_t end = std::string::npos;
     while ((end = response.find("\r\n\r\n")) == std::string::npos) {
-        if (response.size() > 16384 || waitFd(fd, POLLIN, deadline) != FdReady::Ready) {
-            ::close(fd);
+        if (response.size() > 16384 || clock.waitFd(fd, POLLIN, deadline) != FdReady::Ready)
             throw Error("createBrowser", "no WebSocket handshake from " + url);
-        }
         char chunk[4096];
         const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
-        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
-            ::close(fd);
+        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN))
             throw Error("createBrowser", "the browser closed the connection");
-        }
         if (n > 0)
             response.append(chunk, static_cast<std::size_t>(n));
     }
@@ -334,11 +327,9 @@ std::unique_ptr<Transport> connectWebSocket(const std::string& url, Deadline dea
         const auto from = at + acceptLine.size();
         accept = head.substr(from, head.find("\r\n", from) - from);
     }
-    if (!switched || accept != webSocketAccept(key)) {
-        ::close(fd);
+    if (!switched || accept != webSocketAccept(key))
         throw Error("createBrowser", "the WebSocket handshake was refused");
-    }
-    return std::make_unique<WebSocketTransport>(fd, response.substr(end + 4));
+    return std::make_unique<WebSocketTransport>(std::move(socket), response.substr(end + 4), clock);
 }
 
 } // namespace automation::chromium

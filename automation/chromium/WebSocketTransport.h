@@ -2,6 +2,7 @@
 
 #include "automation/Limits.h"
 #include "automation/chromium/Transport.h"
+#include "automation/local/UniqueFd.h"
 #include "automation/chromium/WebSocketReader.h"
 
 #include <cstdint>
@@ -32,9 +33,10 @@ std::string webSocketAccept(const std::string& key);
 class WebSocketTransport : public Transport
 {
 public:
-    // Takes ownership of a connected socket whose handshake is done; bytes already
-    // read past the handshake come along.
-    WebSocketTransport(int fd, std::string pending);
+    // Takes a connected socket whose handshake is done; bytes already read past the
+    // handshake come along. Waits are measured by the clock, which must outlive the
+    // transport.
+    WebSocketTransport(UniqueFd fd, std::string pending, WaitClock& clock = WaitClock::steady());
     ~WebSocketTransport() override;
     WebSocketTransport(const WebSocketTransport&) = delete;
     WebSocketTransport& operator=(const WebSocketTransport&) = delete;
@@ -51,13 +53,15 @@ public:
 private:
     bool sendFrame(unsigned opcode, std::string_view payload, Deadline deadline);
 
-    int m_fd;
+    UniqueFd m_fd;
+    WaitClock& m_clock;
     bool m_closed = false;
     WebSocketReader m_reader{kMaxMessage};
 };
 
 // Connects to a browser's DevTools address on loopback and does the handshake;
 // raises automation::Error("createBrowser") on any failure.
-std::unique_ptr<Transport> connectWebSocket(const std::string& url, Deadline deadline);
+std::unique_ptr<Transport> connectWebSocket(const std::string& url, Deadline deadline,
+                                            WaitClock& clock = WaitClock::steady());
 
 } // namespace automation::chromium

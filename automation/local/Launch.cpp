@@ -1,15 +1,10 @@
 #include "automation/local/Launch.h"
 
-#include <cerrno>
-#include <csignal>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <system_error>
-#include <thread>
+#include "automation/local/Process.h"
 
-extern char** environ;
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
 
 namespace automation {
 
@@ -18,59 +13,6 @@ namespace {
 bool isSeparator(char c)
 {
     return c == ' ' || c == '\t';
-}
-
-class SpawnAttributes
-{
-public:
-    SpawnAttributes() { m_ok = posix_spawnattr_init(&m_attr) == 0; }
-    ~SpawnAttributes()
-    {
-        if (m_ok)
-            posix_spawnattr_destroy(&m_attr);
-    }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-
-    bool ok() const { return m_ok; }
-    posix_spawnattr_t* get() { return &m_attr; }
-
-private:
-    posix_spawnattr_t m_attr;
-    bool m_ok;
-};
-
-class SpawnFileActions
-{
-public:
-    SpawnFileActions() { m_ok = posix_spawn_file_actions_init(&m_actions) == 0; }
-    ~SpawnFileActions()
-    {
-        if (m_ok)
-            posix_spawn_file_actions_destroy(&m_actions);
-    }
-    SpawnFileActions(const SpawnFileActions&) = delete;
-    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
-
-    bool ok() const { return m_ok; }
-    posix_spawn_file_actions_t* get() { return &m_actions; }
-
-private:
-    posix_spawn_file_actions_t m_actions;
-    bool m_ok;
-};
-
-void reapLater(pid_t pid)
-{
-    try {
-        std::thread([pid] {
-            int status = 0;
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-        }).detach();
-    } catch (const std::system_error&) {
-        // No thread to spare: the child still runs, it just stays a zombie when it ends.
-    }
 }
 
 } // namespace
@@ -157,50 +99,16 @@ bool isProgramFile(const std::string& path)
 
 bool spawnDetached(const std::vector<std::string>& argv, const std::string& workingDir)
 {
-    if (argv.empty() || argv.front().empty())
+    SpawnOptions options;
+    options.argv = argv;
+    options.workingDir = workingDir;
+    // In a session of its own, so that it outlives us and our terminal.
+    options.newSession = true;
+    try {
+        Process::spawn(options).detach();
+    } catch (const std::system_error&) {
         return false;
-    // A NUL would silently cut an argument short.
-    for (const std::string& arg : argv) {
-        if (arg.find('\0') != std::string::npos)
-            return false;
     }
-    if (workingDir.find('\0') != std::string::npos)
-        return false;
-
-    SpawnAttributes attr;
-    SpawnFileActions actions;
-    if (!attr.ok() || !actions.ok())
-        return false;
-
-    // The program ignores SIGPIPE and may block signals; the child starts clean, in a
-    // session of its own so that it outlives us and our terminal.
-    sigset_t none;
-    sigset_t all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    if (posix_spawnattr_setsigmask(attr.get(), &none) != 0 ||
-        posix_spawnattr_setsigdefault(attr.get(), &all) != 0 ||
-        posix_spawnattr_setflags(attr.get(), POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK |
-                                                 POSIX_SPAWN_SETSIGDEF) != 0)
-        return false;
-    if (!workingDir.empty() &&
-        posix_spawn_file_actions_addchdir_np(actions.get(), workingDir.c_str()) != 0)
-        return false;
-
-    std::vector<char*> args;
-    args.reserve(argv.size() + 1);
-    for (const std::string& arg : argv)
-        args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-
-    pid_t pid = 0;
-    const bool searchPath = argv.front().find('/') == std::string::npos;
-    const int err =
-        searchPath ? posix_spawnp(&pid, args[0], actions.get(), attr.get(), args.data(), environ)
-                   : posix_spawn(&pid, args[0], actions.get(), attr.get(), args.data(), environ);
-    if (err != 0)
-        return false;
-    reapLater(pid);
     return true;
 }
 

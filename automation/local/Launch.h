@@ -25,7 +25,7 @@ programCommandLine(std::string_view commandLine,
 // Whether path names an executable ordinary file.
 bool isProgramFile(const std::string& path);
 
-// Starts a program with posix_spawn from an argument vector (never through a shell),
+// Starts a program from an argument vector (never through a shell),
 // in workingDir when it is not empty, detached: the child is reaped at once and the
 // program never waits for it. False when it could not be started (no such program,
 // not executable, an empty argument vector).

@@ -1,20 +1,14 @@
 #include "automation/local/LocalHelpViewer.h"
 
 #include "automation/local/Launch.h"
+#include "automation/local/Process.h"
 
-#include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <thread>
+#include <system_error>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace automation {
 
@@ -26,63 +20,22 @@ namespace {
 const char* const kViewers[] = {"xchm", "kchmviewer", "uchmviewer"};
 constexpr int kExtractTimeoutMs = 20000;
 
-std::string findOnPath(const std::string& name)
-{
-    const char* path = std::getenv("PATH");
-    std::string folders = path ? path : "/usr/local/bin:/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= folders.size()) {
-        const std::size_t end = std::min(folders.find(':', start), folders.size());
-        const std::string folder = folders.substr(start, end - start);
-        start = end + 1;
-        if (folder.empty())
-            continue;
-        const std::string candidate = folder + "/" + name;
-        struct stat info
-        {
-        };
-        if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-            ::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    }
-    return {};
-}
-
 // Runs a program with its output thrown away and waits for it, at most timeoutMs.
 bool runToEnd(const std::vector<std::string>& argv, int timeoutMs)
 {
-    if (argv.empty())
-        return false;
-    posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0)
-        return false;
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> args;
-    for (const std::string& arg : argv)
-        args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = 0;
-    const int err = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (err != 0)
-        return false;
-
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    int status = 0;
-    while (true) {
-        const pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        if (done < 0 && errno != EINTR)
-            return false;
-        if (std::chrono::steady_clock::now() >= deadline) {
-            ::kill(pid, SIGKILL);
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
+    SpawnOptions options;
+    options.argv = argv;
+    options.quiet = true;
+    try {
+        Process process = Process::spawn(options);
+        const auto ended = process.waitFor(std::chrono::milliseconds(timeoutMs));
+        if (!ended) {
+            process.terminate(std::chrono::milliseconds(0));
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return ended->success();
+    } catch (const std::system_error&) {
+        return false;
     }
 }
 
@@ -108,7 +61,7 @@ LocalHelpViewer::LocalHelpViewer(Tools tools, std::string cacheFolder)
 
 LocalHelpViewer::Tools LocalHelpViewer::machineTools()
 {
-    return Tools{findOnPath,
+    return Tools{findProgram,
                  [](const std::vector<std::string>& argv) { return spawnDetached(argv, {}); },
                  runToEnd};
 }

@@ -1,9 +1,10 @@
 #include "automation/real/XdgScriptingShell.h"
 
 #include "automation/Error.h"
-#include "automation/chromium/ChromiumProcess.h"
 
 #include <QStandardPaths>
+#include <filesystem>
+#include <system_error>
 
 namespace automation {
 
@@ -36,7 +37,12 @@ std::string XdgScriptingShell::SpecialFolders(const std::string& name)
     if (name == "Favorites") {
         // The browser writes its answers here; the clean-up and the frame expansion
         // read it, so it has to exist before either looks.
-        if (!chromium::makeFolders(m_favoritesFolder))
+        namespace fs = std::filesystem;
+        std::error_code error;
+        // A folder made for the user's shortcuts is the user's alone.
+        if (fs::create_directories(m_favoritesFolder, error))
+            fs::permissions(m_favoritesFolder, fs::perms::owner_all, error);
+        if (!fs::is_directory(m_favoritesFolder, error))
             throw Error("SpecialFolders", "cannot make the Favourites folder " + m_favoritesFolder);
         return m_favoritesFolder;
     }

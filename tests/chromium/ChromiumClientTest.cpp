@@ -1,6 +1,7 @@
 #include "automation/chromium/ChromiumClient.h"
 
 #include "FakeBrowser.h"
+#include "FakeClock.h"
 #include "automation/Error.h"
 #include "automation/HtmlDocument.h"
 #include "automation/Limits.h"
@@ -87,17 +88,24 @@ struct ClientOverFakeBrowser : ::testing::Test
 {
     Model model;
     std::unique_ptr<FakeBrowser> fake;
+    FakeClock clock{[this] { return !fake || fake->quiet(); }};
+    ChromiumSettings settings;
     std::shared_ptr<ChromiumClient> client;
 
     void SetUp() override
     {
         fake = std::make_unique<FakeBrowser>([this](const json& r) { return answer(r); });
-        ChromiumSettings settings;
         settings.pageTimeout = 200ms;
         settings.browserTimeout = 1000ms;
-        client = std::make_shared<ChromiumClient>(settings);
+        client = std::make_shared<ChromiumClient>(settings, clock);
         client->connectTransport(
-            std::make_unique<PipeTransport>(fake->programRead(), fake->programWrite()));
+            std::make_unique<PipeTransport>(fake->programRead(), fake->programWrite(), clock));
+    }
+
+    // How long the clock says has passed since the moment.
+    std::chrono::milliseconds since(FakeClock::TimePoint start)
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(clock.now() - start);
     }
     void TearDown() override
     {
@@ -221,25 +229,6 @@ struct ClientOverFakeBrowser : ::testing::Test
         return calls;
     }
 };
-
-double secondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-template <typename Condition> bool waitUntil(Condition condition)
-{
-    const auto until = std::chrono::steady_clock::now() + 3s;
-    while (std::chrono::steady_clock::now() < until) {
-        try {
-            if (condition())
-                return true;
-        } catch (const Error&) {
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    return false;
-}
 
 } // namespace
 
@@ -393,10 +382,10 @@ TEST_F(ClientOverFakeBrowser, AHungPageIsFreedAndCostsOneWait)
         std::lock_guard lock(model.mutex);
         model.hung.insert(sessionOf("A"));
     }
-    auto start = std::chrono::steady_clock::now();
+    const auto start = clock.now();
     EXPECT_THROW(tab("A")->busy(), Error);
-    EXPECT_LT(secondsSince(start), 0.6);
-    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(since(start), settings.pageTimeout);
+    fake->settle();
     ASSERT_EQ(fake->requests("Runtime.terminateExecution").size(), 1u);
     EXPECT_EQ(fake->requests("Runtime.terminateExecution")[0]["sessionId"], sessionOf("A"));
     // The late answer came in; the page answers again.
@@ -414,10 +403,10 @@ TEST_F(ClientOverFakeBrowser, APageThatStaysHungFailsAtOnceAfterTheFirstWait)
         model.terminateFrees = false;
     }
     EXPECT_THROW(tab("A")->busy(), Error);
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = clock.now();
     for (int i = 0; i < 5; ++i)
         EXPECT_THROW(tab("A")->Document()->Title(), Error);
-    EXPECT_LT(secondsSince(start), 0.15);
+    EXPECT_EQ(since(start), 0ms);
     // Its name still comes from what the browser knows; the other tab is not held up.
     EXPECT_EQ(tab("A")->LocationName(), "T");
     EXPECT_EQ(tab("B")->LocationName(), "Doc");
@@ -462,13 +451,13 @@ TEST_F(ClientOverFakeBrowser, ALostBrowserEmptiesTheListAndFailsEveryObject)
     const auto a = tab("A");
     const auto document = a->Document();
     fake->stop();
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = clock.now();
     EXPECT_TRUE(client->pageTargets().empty());
     EXPECT_FALSE(client->connected());
     EXPECT_THROW(a->LocationURL(), Error);
     EXPECT_THROW(a->busy(), Error);
     EXPECT_THROW(document->Title(), Error);
-    EXPECT_LT(secondsSince(start), 0.5);
+    EXPECT_EQ(since(start), 0ms);
     ChromiumObjectFactory factory(client, nullptr, nullptr);
     EXPECT_TRUE(factory.createShell()->windows()->items().empty());
     EXPECT_THROW(factory.createShell()->TileVertically(), Error);
@@ -668,7 +657,6 @@ TEST_F(ClientOverFakeBrowser, EventsAndFrameTreesOfAnyShapeAreTakenInOrPassedOve
             fake->event(method, params);
     }
     fake->event("Target.targetDestroyed", json::object());
-    std::this_thread::sleep_for(50ms);
     EXPECT_NO_THROW(client->takeEvents());
     EXPECT_EQ(client->pageTargets(), std::vector<std::string>{"A"});
 
@@ -714,9 +702,11 @@ TEST_F(ClientOverFakeBrowser, AStoppedBrowserCostsOneWaitThenEveryCallFailsAtOnc
         model.stopped = true;
     }
     ChromiumObjectFactory factory(client, nullptr, nullptr);
-    // The first page asked waits for its deadline, and the browser's, then no call waits.
+    // The first page asked waits for its deadline, or the browser's, then no call waits.
+    const auto first = clock.now();
     EXPECT_THROW(tab("A")->busy(), Error);
-    const auto start = std::chrono::steady_clock::now();
+    EXPECT_LE(since(first), settings.pageTimeout + settings.browserTimeout);
+    const auto start = clock.now();
     for (int tick = 0; tick < 20; ++tick) {
         failsCleanly([&] { EXPECT_TRUE(factory.createShell()->windows()->items().empty()); },
                      "items");
@@ -724,10 +714,11 @@ TEST_F(ClientOverFakeBrowser, AStoppedBrowserCostsOneWaitThenEveryCallFailsAtOnc
         EXPECT_THROW(tab("B")->hWnd(), Error);
         EXPECT_THROW(tab("A")->Document()->Title(), Error);
     }
-    EXPECT_LT(secondsSince(start), 0.1);
+    EXPECT_EQ(since(start), 0ms);
     EXPECT_TRUE(client->connected());
 
     // It goes on: what it was asked meanwhile is answered, and the list comes back.
+    fake->settle();
     std::vector<json> held;
     {
         std::lock_guard lock(model.mutex);
@@ -736,7 +727,7 @@ TEST_F(ClientOverFakeBrowser, AStoppedBrowserCostsOneWaitThenEveryCallFailsAtOnc
     }
     for (const json& request : held)
         fake->reply(request, json::object());
-    EXPECT_TRUE(waitUntil([&] { return client->pageTargets().size() == 2; }));
+    EXPECT_EQ(client->pageTargets().size(), 2u);
     EXPECT_FALSE(tab("B")->busy());
 }
 

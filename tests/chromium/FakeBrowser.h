@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <thread>
 #include <vector>
 
@@ -25,8 +26,23 @@ public:
     }
     ~FakeBrowser() { stop(); }
 
-    int programRead() const { return m_peer.programRead; }
-    int programWrite() const { return m_peer.programWrite; }
+    // The program's ends of the pipes, handed out once.
+    automation::UniqueFd programRead() { return std::move(m_peer.programRead); }
+    automation::UniqueFd programWrite() { return std::move(m_peer.programWrite); }
+
+    // Whether the browser has read everything the program wrote and written all its
+    // answers (see FakeClock).
+    bool quiet() const
+    {
+        int waiting = 0;
+        return !m_busy && (::ioctl(m_peer.peerRead.get(), FIONREAD, &waiting) != 0 || waiting == 0);
+    }
+    // Waits until the browser has taken in and answered what it was sent.
+    void settle() const
+    {
+        for (int i = 0; i < 10000 && !quiet(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 
     // Answers a request the answer function left open.
     void reply(const nlohmann::json& request, const nlohmann::json& result)
@@ -81,7 +97,7 @@ private:
     void send(const nlohmann::json& message)
     {
         std::lock_guard lock(m_writeMutex);
-        if (m_peer.peerWrite >= 0)
+        if (m_peer.peerWrite)
             m_peer.write(message);
     }
 
@@ -89,11 +105,18 @@ private:
     {
         std::string buffer;
         while (!m_stopping) {
-            pollfd p{m_peer.peerRead, POLLIN, 0};
+            pollfd p{m_peer.peerRead.get(), POLLIN, 0};
             if (::poll(&p, 1, 20) <= 0)
                 continue;
+            // Busy from before the read until every answer to what it read is written.
+            m_busy = true;
+            struct Idle
+            {
+                std::atomic<bool>& busy;
+                ~Idle() { busy = false; }
+            } idle{m_busy};
             char chunk[4096];
-            const ssize_t n = ::read(m_peer.peerRead, chunk, sizeof chunk);
+            const ssize_t n = ::read(m_peer.peerRead.get(), chunk, sizeof chunk);
             if (n <= 0)
                 return;
             buffer.append(chunk, static_cast<std::size_t>(n));
@@ -121,6 +144,7 @@ private:
     FakePeer m_peer;
     Answer m_answer;
     std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_busy{false};
     std::thread m_thread;
     std::mutex m_mutex;
     std::mutex m_writeMutex;

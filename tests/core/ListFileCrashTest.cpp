@@ -1,4 +1,5 @@
 #include "automation/local/LocalFileSystem.h"
+#include "automation/local/Process.h"
 #include "core/ListFile.h"
 #include "tests/core/CrashLists.h"
 
@@ -9,12 +10,8 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace tabulon {
 namespace {
@@ -57,19 +54,18 @@ TEST(ListFileCrash, AKilledSaveLeavesTheOldOrTheNewListNeverAMix)
     for (int round = 0; round < kRounds; ++round) {
         const std::string writer = TABULON_LIST_WRITER;
         const std::string target = file.string();
-        char* argv[] = {const_cast<char*>(writer.c_str()), const_cast<char*>(target.c_str()),
-                        nullptr};
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, writer.c_str(), nullptr, nullptr, argv, environ), 0);
+        automation::SpawnOptions options;
+        options.argv = {writer, target};
+        automation::Process saving = automation::Process::spawn(options);
         // Once the writer is saving, at a random moment of its work.
         for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
              !hasTemporary(dir, file) && std::chrono::steady_clock::now() < deadline;)
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself in round " << round;
+        saving.signal(SIGKILL);
+        const auto ended = saving.waitFor(std::chrono::seconds(10));
+        ASSERT_TRUE(ended);
+        ASSERT_EQ(ended->signal, SIGKILL) << "the writer stopped by itself in round " << round;
 
         const std::string now = contents(file);
         ASSERT_TRUE(now == a || now == b)

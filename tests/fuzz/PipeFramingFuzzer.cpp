@@ -60,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzCheck(sink >= 0 && ::pipe2(toProgram, O_CLOEXEC) == 0, "a pipe is made");
     Messages messages;
     {
-        PipeTransport pipe(toProgram[0], sink, maxMessage);
+        PipeTransport pipe(automation::UniqueFd(toProgram[0]), automation::UniqueFd(sink),
+                           automation::WaitClock::steady(), maxMessage);
         for (std::size_t at = 0; at < stream.size();) {
             cuts = cuts * 1103515245u + 12345u;
             const std::size_t piece = 1 + (cuts >> 16) % (data[0] & 1 ? 7 : 4096);

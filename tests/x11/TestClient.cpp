@@ -11,7 +11,7 @@
 
 namespace automation::x11::test {
 
-TestClient::TestClient() : m_c(xcb_connect(TestDisplay::kName, nullptr)) {}
+TestClient::TestClient() : m_c(xcb_connect(display().name().c_str(), nullptr)) {}
 
 TestClient::~TestClient()
 {

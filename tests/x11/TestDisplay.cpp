@@ -4,81 +4,79 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <poll.h>
 #include <sstream>
-#include <sys/prctl.h>
-#include <sys/wait.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 #include <xcb/xcb.h>
+
+extern char** environ;
 
 namespace automation::x11::test {
 namespace {
 
 using namespace std::chrono_literals;
 
-// Starts a child that dies with this process; its output goes nowhere.
-pid_t spawn(const std::vector<std::string>& argv, const std::string& home)
-{
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid != 0)
-        return pid < 0 ? 0 : pid;
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent)
-        _exit(127);
-    const int null = open("/dev/null", O_RDWR);
-    dup2(null, 0);
-    dup2(null, 1);
-    dup2(null, 2);
-    setenv("DISPLAY", TestDisplay::kName, 1);
-    // openbox reads the stock configuration, never the user's, and writes nothing home.
-    setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
-    setenv("XDG_CACHE_HOME", (home + "/cache").c_str(), 1);
-    setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
-    std::vector<char*> args;
-    for (const std::string& arg : argv)
-        args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-}
+// How long the server and the window manager are given to come up, and to go.
+constexpr auto kStartLimit = 10s;
+constexpr auto kStopGrace = 2s;
 
-bool alive(pid_t pid)
+// The program's environment with the display and the folders of the test's home: openbox
+// reads the stock configuration (or the test's), never the user's, and writes nothing
+// home.
+std::vector<std::string> environmentFor(const std::string& display, const std::string& home)
 {
-    return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0;
-}
-
-void end(pid_t& pid)
-{
-    if (pid <= 0)
-        return;
-    kill(pid, SIGCONT);
-    kill(pid, SIGTERM);
-    for (int i = 0; i < 200 && waitpid(pid, nullptr, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(10ms);
-    if (waitpid(pid, nullptr, WNOHANG) == 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
+    const std::map<std::string, std::string> ours = {{"DISPLAY", display},
+                                                     {"XDG_CONFIG_HOME", home + "/config"},
+                                                     {"XDG_CACHE_HOME", home + "/cache"},
+                                                     {"XDG_DATA_HOME", home + "/data"}};
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string text = *entry;
+        if (!ours.count(text.substr(0, text.find('='))))
+            environment.push_back(text);
     }
-    pid = 0;
+    for (const auto& [name, value] : ours)
+        environment.push_back(name + "=" + value);
+    return environment;
 }
 
-bool serverAnswers()
+// Starts a child that dies with this process; its output goes nowhere.
+Process spawn(std::vector<std::string> argv, const std::string& display, const std::string& home,
+              std::vector<SpawnOptions::Descriptor> descriptors = {})
 {
-    xcb_connection_t* c = xcb_connect(TestDisplay::kName, nullptr);
+    SpawnOptions options;
+    options.argv = std::move(argv);
+    options.environment = environmentFor(display, home);
+    options.descriptors = std::move(descriptors);
+    options.quiet = true;
+    options.parentDeathSignal = SIGKILL;
+    return Process::spawn(options);
+}
+
+void end(Process& process)
+{
+    process.terminate(kStopGrace);
+    process = Process();
+}
+
+bool serverAnswers(const std::string& display)
+{
+    xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
     const bool ok = xcb_connection_has_error(c) == 0;
     xcb_disconnect(c);
     return ok;
 }
 
 // Whether a window manager has claimed the screen (_NET_SUPPORTING_WM_CHECK is set).
-bool windowManagerAnswers()
+bool windowManagerAnswers(const std::string& display)
 {
-    xcb_connection_t* c = xcb_connect(TestDisplay::kName, nullptr);
+    xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
     bool ok = false;
     if (xcb_connection_has_error(c) == 0) {
         const char* name = "_NET_SUPPORTING_WM_CHECK";
@@ -107,9 +105,9 @@ bool windowManagerAnswers()
 
 // Whether the window manager takes a window that is mapped now: just after it claims
 // the screen, openbox still lets a first map request go by.
-bool windowManagerManages()
+bool windowManagerManages(const std::string& display)
 {
-    xcb_connection_t* c = xcb_connect(TestDisplay::kName, nullptr);
+    xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
     bool managed = false;
     if (xcb_connection_has_error(c) == 0) {
         auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 8, "WM_STATE"), nullptr);
@@ -133,12 +131,12 @@ bool windowManagerManages()
     return managed;
 }
 
-template <typename Done> bool waitFor(Done done, pid_t child)
+template <typename Done> bool waitFor(Done done, Process& child)
 {
     for (int i = 0; i < 500; ++i) {
         if (done())
             return true;
-        if (!alive(child))
+        if (!child.running())
             return false;
         std::this_thread::sleep_for(10ms);
     }
@@ -161,43 +159,83 @@ TestDisplay::~TestDisplay()
 bool TestDisplay::start()
 {
     if (m_home.empty()) {
-        char pattern[] = "/tmp/tabulon-x11-test-XXXXXX";
-        if (!mkdtemp(pattern)) {
+        std::error_code error;
+        const auto base = std::filesystem::temp_directory_path(error);
+        // A name of its own: the folder holds the window manager's configuration.
+        for (int attempt = 0; attempt < 100 && m_home.empty(); ++attempt) {
+            const auto folder = base / ("tabulon-display-" + std::to_string(::getpid()) + "-" +
+                                        std::to_string(attempt));
+            if (std::filesystem::create_directory(folder, error))
+                m_home = folder.string();
+        }
+        if (m_home.empty()) {
             m_reason = "cannot make a temporary folder";
             return false;
         }
-        m_home = pattern;
     }
-    if (!alive(m_server)) {
-        end(m_server);
+    if (!m_server.running()) {
         end(m_windowManager);
-        // The server of a test process that just died may hold the display for a moment
-        // longer: a new server then gives up at once, and is tried again.
-        bool started = false;
-        for (int attempt = 0; attempt < 10 && !started; ++attempt) {
-            if (attempt > 0)
-                std::this_thread::sleep_for(200ms);
-            if (serverAnswers()) {
-                m_reason = std::string("display ") + kName + " is already in use";
-                continue;
-            }
-            m_reason = std::string("Xvfb did not start on display ") + kName;
-            m_server = spawn(
-                {"Xvfb", kName, "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"},
-                m_home);
-            started = waitFor(serverAnswers, m_server);
-            if (!started)
-                end(m_server);
-        }
-        if (!started)
+        if (!startServer())
             return false;
     }
     return startWindowManager();
 }
 
+bool TestDisplay::startServer()
+{
+    end(m_server);
+    m_name.clear();
+    // Xvfb takes the first free display number and writes it to the descriptor.
+    auto numberPipe = makePipe();
+    if (!numberPipe) {
+        m_reason = "no descriptors for a pipe";
+        return false;
+    }
+    try {
+        m_server = spawn({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x800x24", "-nolisten",
+                          "tcp", "-noreset"},
+                         "", m_home, {{3, numberPipe->write.get()}});
+    } catch (const std::system_error& error) {
+        m_reason = error.what();
+        return false;
+    }
+    numberPipe->write.reset();
+    std::string number;
+    const auto deadline = WaitClock::steady().now() + kStartLimit;
+    setNonBlocking(numberPipe->read.get());
+    while (number.find('\n') == std::string::npos) {
+        if (WaitClock::steady().waitFd(numberPipe->read.get(), POLLIN, deadline) != FdReady::Ready)
+            break;
+        char chunk[16];
+        const ssize_t n = ::read(numberPipe->read.get(), chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        number.append(chunk, static_cast<std::size_t>(n));
+    }
+    if (const auto newline = number.find('\n'); newline != std::string::npos)
+        number.resize(newline);
+    else
+        number.clear();
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) {
+        end(m_server);
+        m_reason = "Xvfb did not start";
+        return false;
+    }
+    m_name = ":" + number;
+    if (!waitFor([&] { return serverAnswers(m_name); }, m_server)) {
+        end(m_server);
+        m_reason = "Xvfb on display " + m_name + " does not answer";
+        m_name.clear();
+        return false;
+    }
+    return true;
+}
+
 bool TestDisplay::startWindowManager()
 {
-    if (alive(m_windowManager))
+    if (m_windowManager.running())
         return true;
     end(m_windowManager);
     // The stock configuration, without the iconify animation: a minimised window's
@@ -210,13 +248,19 @@ bool TestDisplay::startWindowManager()
         const std::string animate = "<animateIconify>yes</animateIconify>";
         if (const auto at = config.find(animate); at != std::string::npos)
             config.replace(at, animate.size(), "<animateIconify>no</animateIconify>");
-        std::filesystem::create_directories(m_home + "/config/openbox");
+        std::error_code ignored;
+        std::filesystem::create_directories(m_home + "/config/openbox", ignored);
         std::ofstream(m_home + "/config/openbox/rc.xml") << config;
     }
-    m_windowManager = spawn({"openbox", "--sm-disable"}, m_home);
-    bool ready = waitFor(windowManagerAnswers, m_windowManager);
-    for (int i = 0; ready && i < 10 && !windowManagerManages(); ++i)
-        ready = i < 9 && alive(m_windowManager);
+    try {
+        m_windowManager = spawn({"openbox", "--sm-disable"}, m_name, m_home);
+    } catch (const std::system_error& error) {
+        m_reason = error.what();
+        return false;
+    }
+    bool ready = waitFor([&] { return windowManagerAnswers(m_name); }, m_windowManager);
+    for (int i = 0; ready && i < 10 && !windowManagerManages(m_name); ++i)
+        ready = i < 9 && m_windowManager.running();
     if (!ready) {
         end(m_windowManager);
         m_reason = "openbox did not start";
@@ -229,6 +273,7 @@ void TestDisplay::stop()
 {
     end(m_windowManager);
     end(m_server);
+    m_name.clear();
     if (!m_home.empty()) {
         std::error_code ignored;
         std::filesystem::remove_all(m_home, ignored);
@@ -236,9 +281,9 @@ void TestDisplay::stop()
     }
 }
 
-bool TestDisplay::running() const
+bool TestDisplay::running()
 {
-    return alive(m_server) && alive(m_windowManager);
+    return m_server.running() && m_windowManager.running();
 }
 
 void TestDisplay::stopWindowManager()
@@ -248,11 +293,9 @@ void TestDisplay::stopWindowManager()
 
 void TestDisplay::killServer()
 {
-    if (m_server > 0) {
-        kill(m_server, SIGKILL);
-        waitpid(m_server, nullptr, 0);
-        m_server = 0;
-    }
+    m_server.signal(SIGKILL);
+    m_server.waitFor(kStopGrace);
+    m_server = Process();
     end(m_windowManager);
 }
 

@@ -1,25 +1,27 @@
 #pragma once
 
+#include "automation/local/Process.h"
+
 #include <string>
-#include <sys/types.h>
 
 namespace automation::x11::test {
 
-// The X server (Xvfb on display :85) and the window manager (openbox) the X11 tests
-// run against, started and stopped by the tests themselves. Both die with the test
-// process, even when it crashes.
+// An X server (Xvfb, on a display number it picks itself) and a window manager
+// (openbox) that tests run against, started and stopped by the tests themselves. Both
+// die with the test process, even when it crashes, and several test processes can each
+// have their own at once.
 class TestDisplay
 {
 public:
-    static constexpr const char* kName = ":85";
-
     ~TestDisplay();
 
     // Starts what is not running yet; false with reason() when it cannot.
     bool start();
     void stop();
-    bool running() const;
+    bool running();
     const std::string& reason() const { return m_reason; }
+    // The display's name (":N"), "" until the server has started.
+    const std::string& name() const { return m_name; }
 
     bool startWindowManager();
     void stopWindowManager();
@@ -27,10 +29,13 @@ public:
     void killServer();
 
 private:
+    bool startServer();
+
     std::string m_reason;
     std::string m_home;
-    pid_t m_server = 0;
-    pid_t m_windowManager = 0;
+    std::string m_name;
+    Process m_server;
+    Process m_windowManager;
 };
 
 // The one display of this test process.

@@ -17,7 +17,6 @@ namespace {
 using namespace std::chrono_literals;
 using test::display;
 using test::TestClient;
-using test::TestDisplay;
 
 Hwnd h(std::uint32_t window)
 {
@@ -77,7 +76,7 @@ protected:
         ASSERT_TRUE(client->ok());
         // An earlier test of this process may have left windows; they go with their client.
         ASSERT_TRUE(client->waitFor([&] { return client->managedCount() == 0; }));
-        auto connected = X11Desktop::connect(TestDisplay::kName);
+        auto connected = X11Desktop::connect(display().name());
         ASSERT_NE(connected.desktop, nullptr) << connected.error;
         desktop = std::move(connected.desktop);
     }
@@ -89,7 +88,7 @@ protected:
 TEST_F(X11DesktopTest, AMissingWindowManagerIsReportedToTheCaller)
 {
     display().stopWindowManager();
-    const auto connected = X11Desktop::connect(TestDisplay::kName);
+    const auto connected = X11Desktop::connect(display().name());
     EXPECT_EQ(connected.desktop, nullptr);
     EXPECT_NE(connected.error.find("window manager"), std::string::npos) << connected.error;
     EXPECT_TRUE(display().startWindowManager());

@@ -3,6 +3,7 @@
 #include "app/Backend.h"
 #include "app/Form1.h"
 #include "automation/Error.h"
+#include "automation/local/Process.h"
 #include "automation/x11/X11Desktop.h"
 #include "core/Module1.h"
 #include "page/Form2.h"
@@ -15,14 +16,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
 #include <thread>
 
 using namespace std::chrono_literals;
 using automation::Rect;
 using automation::chromium::WindowBounds;
+using automation::chromium::WindowState;
 using automation::x11::kAbove;
 using tabulon::ListRow;
 
@@ -94,13 +94,11 @@ void screenshotIfAsked()
     if (!file || !*file)
         return;
     RealProgram::pump(500ms);
-    const char* argv[] = {TABULON_XSHOT, file, nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, TABULON_XSHOT, nullptr, nullptr, const_cast<char**>(argv), environ),
-              0);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    automation::SpawnOptions options;
+    options.argv = {TABULON_XSHOT, file};
+    automation::Process shot = automation::Process::spawn(options);
+    const auto ended = shot.waitFor(30s);
+    EXPECT_TRUE(ended && ended->success());
 }
 
 struct ProgramE2e : ::testing::Test
@@ -153,8 +151,8 @@ TEST_F(ProgramE2e, TheListShowsEveryWindowWithItsCellsAndFollowsItsState)
 
     // The user minimises one window and maximises another behind the program's back.
     auto& browser = p.browser();
-    browser.setWindowState("test", p.boundsOf(1).windowId, "minimized");
-    browser.setWindowState("test", p.boundsOf(3).windowId, "maximized");
+    browser.setWindowState("test", p.boundsOf(1).windowId, WindowState::Minimized);
+    browser.setWindowState("test", p.boundsOf(3).windowId, WindowState::Maximized);
     const Pixels screen = screenOf(p);
     ASSERT_TRUE(p.refreshUntil([&] {
         const auto rows = p.shown();
@@ -185,7 +183,7 @@ TEST_F(ProgramE2e, EvenTilingAndCascadeOfWebWindowsGiveTheComputedGeometry)
                         std::max(cellWidth, kChromiumMinimumWidth), cellHeight};
         EXPECT_TRUE(RealProgram::eventually([&] {
             const WindowBounds bounds = p.boundsOf(i);
-            return bounds.state == "normal" && rectOf(bounds) == want;
+            return bounds.state == WindowState::Normal && rectOf(bounds) == want;
         })) << "row "
             << i << ": " << rectOf(p.boundsOf(i));
         const std::string caption = chromiumCaption(p.shown()[static_cast<std::size_t>(m)].text);
@@ -224,8 +222,10 @@ TEST_F(ProgramE2e, MinimiseRestoreAndCloseEveryWindowThenOpenAgain)
 
     p.choose("menuMinAll");
     for (int i = 1; i <= 3; ++i)
-        EXPECT_TRUE(RealProgram::eventually([&] { return p.boundsOf(i).state == "minimized"; }))
-            << "row " << i;
+        EXPECT_TRUE(RealProgram::eventually([&] {
+            return p.boundsOf(i).state == WindowState::Minimized;
+        })) << "row "
+            << i;
     // The main window went down with the others and came back.
     EXPECT_FALSE(p.probe().IsIconic(main));
     EXPECT_TRUE(*p.probe().connection().netState(main) & kAbove);
@@ -239,8 +239,10 @@ TEST_F(ProgramE2e, MinimiseRestoreAndCloseEveryWindowThenOpenAgain)
 
     p.choose("menuNorm");
     for (int i = 1; i <= 3; ++i)
-        EXPECT_TRUE(RealProgram::eventually([&] { return p.boundsOf(i).state == "normal"; }))
-            << "row " << i;
+        EXPECT_TRUE(RealProgram::eventually([&] {
+            return p.boundsOf(i).state == WindowState::Normal;
+        })) << "row "
+            << i;
     ASSERT_TRUE(p.settle(3));
     for (const auto& row : p.shown())
         EXPECT_EQ(row.sub[0], "M");
@@ -274,8 +276,8 @@ TEST_F(ProgramE2e, BringToFrontPlacesTheSelectedWindowAndActivatesIt)
     // The window went down and came back up; the window manager has the last word.
     EXPECT_TRUE(RealProgram::eventually([&] {
         const WindowBounds bounds = p.boundsOf(1);
-        return bounds.state == "normal" && rectOf(bounds) == want;
-    })) << p.boundsOf(1).state
+        return bounds.state == WindowState::Normal && rectOf(bounds) == want;
+    })) << automation::chromium::protocolName(p.boundsOf(1).state)
         << ' ' << rectOf(p.boundsOf(1));
     const automation::Hwnd window = p.probe().findByCaption(chromiumCaption("Plain page"));
     ASSERT_NE(window, 0);

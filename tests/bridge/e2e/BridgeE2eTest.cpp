@@ -5,6 +5,7 @@
 #include "E2eDesktop.h"
 #include "automation/bridge/BridgeSocket.h"
 #include "automation/bridge/HostManifests.h"
+#include "automation/local/Process.h"
 #include "automation/x11/X11Desktop.h"
 
 #include <algorithm>
@@ -15,7 +16,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 
@@ -56,25 +56,17 @@ std::string kindName(const ::testing::TestParamInfo<Kind>& info)
 }
 
 // Starts a browser that dies with the test; its output goes to a log in the home.
-pid_t spawnBrowser(const std::vector<std::string>& args, const std::string& log)
+automation::Process spawnBrowser(const std::vector<std::string>& args, const std::string& log)
 {
-    std::vector<char*> argv;
-    for (const auto& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent)
-            ::_exit(127);
-        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-        ::dup2(out, 1);
-        ::dup2(out, 2);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
+    const automation::UniqueFd out(
+        ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+    automation::SpawnOptions options;
+    options.argv = args;
+    options.quiet = true;
+    if (out)
+        options.descriptors = {{1, out.get()}, {2, out.get()}};
+    options.parentDeathSignal = SIGKILL;
+    return automation::Process::spawn(options);
 }
 
 bool processGone(pid_t pid)
@@ -307,19 +299,13 @@ protected:
         }
         args.push_back(url);
         m_started = Clock::now();
-        m_pid = spawnBrowser(args, m_log);
+        m_browser = spawnBrowser(args, m_log);
     }
 
     void stopBrowser()
     {
-        if (m_pid <= 0)
-            return;
-        ::kill(m_pid, SIGTERM);
-        if (!waitFor([&] { return ::waitpid(m_pid, nullptr, WNOHANG) == m_pid; }, 10s)) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-        m_pid = 0;
+        m_browser.terminate(10s);
+        m_browser = automation::Process();
     }
 
     // The browser window's X11 frame, found by the caption the page gives it.
@@ -350,7 +336,7 @@ protected:
     json tabId;
     json windowId;
     double firstSnapshotSeconds = 0;
-    pid_t m_pid = 0;
+    automation::Process m_browser;
 
 private:
     std::string m_profile;
@@ -374,7 +360,7 @@ TEST_P(BridgeE2e, GreetsWithItsWindowsAndTellsOfEveryChange)
 {
     const json& host = bridged->host;
     EXPECT_EQ(host["version"], 1);
-    EXPECT_EQ(host["browserPid"], m_pid);
+    EXPECT_EQ(host["browserPid"], m_browser.pid());
     EXPECT_TRUE(endsWith(host.value("profile", ""),
                          GetParam() == Kind::Chromium ? "/chromium-profile" : "/firefox-profile"))
         << host.dump();

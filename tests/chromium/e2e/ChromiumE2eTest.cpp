@@ -9,6 +9,7 @@
 #include "automation/chromium/WindowHandle.h"
 #include "automation/local/DataFolders.h"
 #include "automation/local/LocalFileSystem.h"
+#include "automation/local/Process.h"
 #include "base/Cp932.h"
 
 #include <algorithm>
@@ -249,7 +250,7 @@ TEST_F(ChromiumE2e, WindowStatesAndGeometry)
     EXPECT_TRUE(waitFor([&] { return !tab->get(BrowserProperty::FullScreen); }));
 
     // Moving and sizing a maximised window brings it back to normal first.
-    b.client->setWindowState("test", hwnd - kWindowHandleBase, "maximized");
+    b.client->setWindowState("test", hwnd - kWindowHandleBase, WindowState::Maximized);
     EXPECT_TRUE(waitFor([&] { return b.windows.isZoomed(hwnd); }));
     const auto page = tab->Document()->parentwindow();
     page->resizeto(640.4, 480.6);
@@ -328,18 +329,10 @@ TEST(ChromiumE2eLife, AttachesToARunningBrowserOverLoopback)
     std::vector<std::string> args = ChromiumProcess::arguments(options, ::geteuid() == 0);
     args.erase(std::remove(args.begin(), args.end(), "--remote-debugging-pipe"), args.end());
     args.insert(args.end() - 1, "--remote-debugging-port=0");
-    std::vector<char*> argv;
-    for (auto& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int quiet = ::open("/dev/null", O_WRONLY);
-        ::dup2(quiet, 1);
-        ::dup2(quiet, 2);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
+    automation::SpawnOptions spawn;
+    spawn.argv = args;
+    spawn.quiet = true;
+    automation::Process running = automation::Process::spawn(spawn);
     // The browser writes its port and path once it listens.
     std::string port, path;
     ASSERT_TRUE(waitFor([&] {
@@ -357,7 +350,5 @@ TEST(ChromiumE2eLife, AttachesToARunningBrowserOverLoopback)
         EXPECT_EQ(b.tabs().size(), 2u);
         EXPECT_EQ(b.client->browserProcessId(), 0); // not ours to end
     }
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    running.terminate(std::chrono::seconds(10));
 }

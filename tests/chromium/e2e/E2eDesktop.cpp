@@ -2,55 +2,12 @@
 
 #include <arpa/inet.h>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
 #include <stdexcept>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
-
-namespace {
-
-// Starts a helper (the X server, the window manager) that dies with the test process,
-// so that a test that crashes or runs out of time leaves nothing running.
-pid_t spawn(const std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    for (const auto& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        throw std::runtime_error("cannot start " + args[0]);
-    if (pid == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent)
-            ::_exit(127);
-        const int quiet = ::open("/dev/null", O_WRONLY);
-        ::dup2(quiet, 1);
-        ::dup2(quiet, 2);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-void stopProcess(pid_t pid)
-{
-    if (pid <= 0)
-        return;
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-}
-
-} // namespace
 
 E2eDesktop& E2eDesktop::instance()
 {
@@ -82,23 +39,11 @@ void E2eDesktop::start()
 
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) {
-        // A display of our own: Xvfb picks a free number and tells it on a pipe.
-        int fds[2];
-        if (::pipe(fds) != 0)
-            throw std::runtime_error("pipe");
-        m_xvfb = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24",
-                        "-nolisten", "tcp"});
-        ::close(fds[1]);
-        std::string number;
-        char c;
-        while (::read(fds[0], &c, 1) == 1 && c != '\n')
-            number.push_back(c);
-        ::close(fds[0]);
-        if (number.empty())
-            throw std::runtime_error("Xvfb did not start");
-        ::setenv("DISPLAY", (":" + number).c_str(), 1);
-        m_openbox = spawn({"openbox"});
-        ::usleep(500000);
+        // A display of our own, on a number nobody else uses.
+        m_display = std::make_unique<automation::x11::test::TestDisplay>();
+        if (!m_display->start())
+            throw std::runtime_error(m_display->reason());
+        ::setenv("DISPLAY", m_display->name().c_str(), 1);
     }
 
     m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -272,8 +217,11 @@ void E2eDesktop::stop()
         m_server.join();
     if (m_listener >= 0)
         ::close(m_listener);
-    stopProcess(m_openbox);
-    stopProcess(m_xvfb);
+    if (m_display) {
+        m_display->stop();
+        m_display.reset();
+        ::unsetenv("DISPLAY");
+    }
     if (!m_home.empty())
         std::filesystem::remove_all(m_home);
 }

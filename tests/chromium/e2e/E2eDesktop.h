@@ -1,9 +1,11 @@
 #pragma once
 
+#include "TestDisplay.h"
+
 #include <atomic>
 #include <map>
+#include <memory>
 #include <string>
-#include <sys/types.h>
 #include <thread>
 
 // What the real-browser tests run on: a temporary home with its XDG folders, a
@@ -34,6 +36,6 @@ private:
     std::atomic<bool> m_stopping{false};
     std::thread m_server;
     std::map<std::string, std::string> m_pages;
-    pid_t m_xvfb = 0;
-    pid_t m_openbox = 0;
+    // The display started for the tests, when there was none.
+    std::unique_ptr<automation::x11::test::TestDisplay> m_display;
 };

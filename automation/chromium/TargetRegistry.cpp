@@ -1,0 +1,269 @@
+#include "automation/chromium/TargetRegistry.h"
+
+#include "automation/Error.h"
+#include "automation/Limits.h"
+
+#include <algorithm>
+#include <type_traits>
+#include <variant>
+
+namespace automation::chromium {
+
+using nlohmann::json;
+
+TargetRegistry::TargetRegistry(BrowserConnection& connection) : m_connection(connection) {}
+
+void TargetRegistry::addListener(TargetListener& listener)
+{
+    m_listeners.push_back(&listener);
+}
+
+void TargetRegistry::clear()
+{
+    m_targets.clear();
+    m_closing.clear();
+}
+
+TargetRegistry::Target* TargetRegistry::record(const std::string& targetId, const TargetInfo* info)
+{
+    if (targetId.empty() || (!knows(targetId) && m_targets.size() >= kMaxTargets))
+        return nullptr;
+    Target& target = m_targets[targetId];
+    const bool known = target.order != 0;
+    if (!known)
+        target.order = m_nextOrder++;
+    if (info) {
+        // Another document: the program's world in the old one is gone with it.
+        if (known && info->url != target.url) {
+            for (TargetListener* listener : m_listeners)
+                listener->documentGone(targetId);
+        }
+        target.kind = info->kind;
+        target.url = info->url;
+        target.title = info->title;
+        target.parentId = info->parentId;
+    }
+    return &target;
+}
+
+void TargetRegistry::forget(const std::string& targetId)
+{
+    if (m_targets.erase(targetId) == 0)
+        return;
+    for (TargetListener* listener : m_listeners)
+        listener->targetGone(targetId);
+}
+
+void TargetRegistry::apply(const BrowserEvent& event)
+{
+    std::visit(
+        [this](const auto& e) {
+            using Event = std::decay_t<decltype(e)>;
+            if constexpr (std::is_same_v<Event, TargetCreated> ||
+                          std::is_same_v<Event, TargetInfoChanged>) {
+                followed(e.info);
+            } else if constexpr (std::is_same_v<Event, TargetDestroyed>) {
+                forget(e.targetId);
+                m_closing.erase(e.targetId);
+            } else if constexpr (std::is_same_v<Event, AttachedToTarget>) {
+                attached(e);
+            } else {
+                detached(e);
+            }
+        },
+        event);
+}
+
+void TargetRegistry::followed(const TargetInfo& info)
+{
+    if (info.kind != TargetKind::Other && !m_closing.count(info.targetId))
+        record(info.targetId, &info);
+}
+
+void TargetRegistry::attached(const AttachedToTarget& event)
+{
+    const TargetInfo& info = event.info;
+    if (info.kind == TargetKind::Other || m_closing.count(info.targetId))
+        return;
+    Target* target = record(info.targetId, &info);
+    if (!target || !target->sessionId.empty() || event.sessionId.empty())
+        return;
+    target->sessionId = event.sessionId;
+    // Cross-site frames become targets of their own only while the page asks for
+    // them; nothing waits for this answer.
+    if (info.kind == TargetKind::Page)
+        m_connection.post(
+            {"windows",
+             "Target.setAutoAttach",
+             {{"autoAttach", true}, {"waitForDebuggerOnStart", false}, {"flatten", true}},
+             event.sessionId,
+             m_connection.settings().browserTimeout});
+}
+
+void TargetRegistry::detached(const DetachedFromTarget& event)
+{
+    for (auto& [id, target] : m_targets) {
+        if (target.sessionId == event.sessionId) {
+            target.sessionId.clear();
+            for (TargetListener* listener : m_listeners)
+                listener->documentGone(id);
+        }
+    }
+}
+
+const TargetRegistry::Target& TargetRegistry::known(const std::string& member,
+                                                    const std::string& targetId) const
+{
+    const auto it = m_targets.find(targetId);
+    if (it == m_targets.end())
+        throw Error(member, "the window is closed");
+    return it->second;
+}
+
+std::string TargetRegistry::url(const std::string& targetId) const
+{
+    const auto it = m_targets.find(targetId);
+    return it == m_targets.end() ? std::string() : it->second.url;
+}
+
+std::string TargetRegistry::title(const std::string& targetId) const
+{
+    const auto it = m_targets.find(targetId);
+    return it == m_targets.end() ? std::string() : it->second.title;
+}
+
+std::vector<std::string> TargetRegistry::framesBelow(const std::string& pageId) const
+{
+    std::vector<std::pair<std::uint64_t, std::string>> below;
+    for (const auto& [id, target] : m_targets) {
+        if (target.kind != TargetKind::Frame)
+            continue;
+        std::string parent = target.parentId;
+        for (int depth = 0; depth < limits::kMaxFrameDepth && !parent.empty() && parent != pageId;
+             ++depth) {
+            const auto up = m_targets.find(parent);
+            parent = up == m_targets.end() ? std::string() : up->second.parentId;
+        }
+        if (parent == pageId)
+            below.emplace_back(target.order, id);
+    }
+    std::sort(below.begin(), below.end());
+    std::vector<std::string> ids;
+    for (auto& frame : below)
+        ids.push_back(std::move(frame.second));
+    return ids;
+}
+
+std::vector<std::string> TargetRegistry::pageTargets()
+{
+    if (!m_connection.connected())
+        return {};
+    json result;
+    try {
+        result = m_connection.browserCall("windows", "Target.getTargets");
+    } catch (const Error&) {
+        // A browser that went away has no tabs.
+        if (!m_connection.connected())
+            return {};
+        throw;
+    }
+    std::vector<std::pair<std::uint64_t, std::string>> pages;
+    std::set<std::string> present;
+    for (const TargetInfo& info : readTargetInfos(result)) {
+        present.insert(info.targetId);
+        if (!info.listed() || m_closing.count(info.targetId))
+            continue;
+        if (const Target* target = record(info.targetId, &info))
+            pages.emplace_back(target->order, info.targetId);
+    }
+    std::erase_if(m_closing, [&](const std::string& id) { return !present.count(id); });
+    std::vector<std::string> gone;
+    for (const auto& [id, target] : m_targets) {
+        if (!present.count(id) || m_closing.count(id))
+            gone.push_back(id);
+    }
+    for (const std::string& id : gone)
+        forget(id);
+    std::sort(pages.begin(), pages.end());
+    std::vector<std::string> ids;
+    for (auto& page : pages)
+        ids.push_back(std::move(page.second));
+    return ids;
+}
+
+std::string TargetRegistry::sessionFor(const std::string& member, const std::string& targetId)
+{
+    m_connection.session(member);
+    if (const Target& target = known(member, targetId); !target.sessionId.empty())
+        return target.sessionId;
+    const json result = m_connection.browserCall(member, "Target.attachToTarget",
+                                                 {{"targetId", targetId}, {"flatten", true}});
+    // The attach event may have come with the answer, and named the session already.
+    known(member, targetId);
+    Target& attached = m_targets.find(targetId)->second;
+    if (attached.sessionId.empty())
+        attached.sessionId = readSessionId(result);
+    if (attached.sessionId.empty())
+        throw Error(member, "the page cannot be reached");
+    return attached.sessionId;
+}
+
+std::string TargetRegistry::createWindow(const std::string& member)
+{
+    m_connection.ensureBrowser(member);
+    if (m_connection.takeFreshStart()) {
+        // The browser opens one blank tab of its own; it becomes this window rather
+        // than being left beside it.
+        WaitClock& clock = m_connection.clock();
+        const auto until = clock.now() + m_connection.settings().browserTimeout;
+        for (;;) {
+            const std::vector<std::string> pages = pageTargets();
+            if (pages.size() == 1 && url(pages.front()) == "about:blank")
+                return pages.front();
+            if (!pages.empty() || clock.now() >= until)
+                break;
+            clock.sleepFor(std::chrono::milliseconds(20));
+        }
+    }
+    const json result = m_connection.browserCall(member, "Target.createTarget",
+                                                 {{"url", "about:blank"}, {"newWindow", true}});
+    const std::string targetId = readTargetId(result);
+    if (targetId.empty() || !record(targetId, nullptr))
+        throw Error(member, "the browser opened no window");
+    return targetId;
+}
+
+void TargetRegistry::closeTarget(const std::string& member, const std::string& targetId)
+{
+    known(member, targetId);
+    m_connection.browserCall(member, "Target.closeTarget", {{"targetId", targetId}});
+    forget(targetId);
+    m_closing.insert(targetId);
+}
+
+void TargetRegistry::activateTarget(const std::string& member, const std::string& targetId)
+{
+    known(member, targetId);
+    m_connection.browserCall(member, "Target.activateTarget", {{"targetId", targetId}});
+}
+
+std::optional<bool> TargetRegistry::storedProperty(const std::string& targetId,
+                                                   BrowserProperty property) const
+{
+    const auto it = m_targets.find(targetId);
+    if (it == m_targets.end())
+        return std::nullopt;
+    const auto value = it->second.properties.find(property);
+    if (value == it->second.properties.end())
+        return std::nullopt;
+    return value->second;
+}
+
+void TargetRegistry::storeProperty(const std::string& targetId, BrowserProperty property,
+                                   bool value)
+{
+    if (const auto it = m_targets.find(targetId); it != m_targets.end())
+        it->second.properties[property] = value;
+}
+
+} // namespace automation::chromium

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "automation/Browser.h"
+#include "automation/chromium/BrowserConnection.h"
+#include "automation/chromium/ProtocolEvents.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace automation::chromium {
+
+// What a part that keeps something for each tab is told.
+class TargetListener
+{
+public:
+    virtual ~TargetListener() = default;
+    // The tab's document was replaced or its session ended: the program's script
+    // world in it is gone.
+    virtual void documentGone(const std::string& targetId) = 0;
+    // The tab (or frame) is gone.
+    virtual void targetGone(const std::string& targetId) = 0;
+};
+
+// The browser's tabs and the cross-site frames below them, as its events and its list
+// of targets tell of them: in the order they were first seen (the browser lists them
+// in none), each with the session attached to it. Tabs the program closed are not
+// listed while the browser still reports them.
+class TargetRegistry
+{
+public:
+    struct Target
+    {
+        TargetKind kind = TargetKind::Other;
+        std::string url;
+        std::string title;
+        std::string parentId;
+        std::uint64_t order = 0;
+        std::string sessionId;
+        // Values the program wrote to the tab's properties.
+        std::map<BrowserProperty, bool> properties;
+    };
+
+    explicit TargetRegistry(BrowserConnection& connection);
+    TargetRegistry(const TargetRegistry&) = delete;
+    TargetRegistry& operator=(const TargetRegistry&) = delete;
+
+    // Told of documents and targets that go; it must outlive the registry.
+    void addListener(TargetListener& listener);
+
+    // Takes in an event of the browser.
+    void apply(const BrowserEvent& event);
+    // Forgets everything (the browser is gone); listeners are not told.
+    void clear();
+
+    // The tabs in order of discovery, from one target list; empty without a browser.
+    std::vector<std::string> pageTargets();
+    bool knows(const std::string& targetId) const { return m_targets.count(targetId) > 0; }
+    // The tab; raises Error(member) when it is closed.
+    const Target& known(const std::string& member, const std::string& targetId) const;
+    // "" for a tab not known.
+    std::string url(const std::string& targetId) const;
+    std::string title(const std::string& targetId) const;
+    // The cross-site frames below a tab (perhaps below other such frames), in order of
+    // discovery, at most kMaxFrames.
+    std::vector<std::string> framesBelow(const std::string& pageId) const;
+
+    // The session attached to the tab, attaching one when there is none.
+    std::string sessionFor(const std::string& member, const std::string& targetId);
+    // A new window showing about:blank; its tab.
+    std::string createWindow(const std::string& member);
+    void closeTarget(const std::string& member, const std::string& targetId);
+    // Raises, focuses and restores the tab's window and selects the tab.
+    void activateTarget(const std::string& member, const std::string& targetId);
+
+    std::optional<bool> storedProperty(const std::string& targetId, BrowserProperty property) const;
+    void storeProperty(const std::string& targetId, BrowserProperty property, bool value);
+
+    // Tabs and frames kept track of at most: more are not followed.
+    static constexpr std::size_t kMaxTargets = 10000;
+
+private:
+    // Takes in what the browser says of a tab or frame (nothing: only that it exists);
+    // nullptr when it cannot be kept (too many already).
+    Target* record(const std::string& targetId, const TargetInfo* info);
+    void forget(const std::string& targetId);
+    void followed(const TargetInfo& info);
+    void attached(const AttachedToTarget& event);
+    void detached(const DetachedFromTarget& event);
+
+    BrowserConnection& m_connection;
+    std::vector<TargetListener*> m_listeners;
+    std::map<std::string, Target> m_targets;
+    std::uint64_t m_nextOrder = 1;
+    // Tabs the program closed that the browser may list a moment longer.
+    std::set<std::string> m_closing;
+};
+
+} // namespace automation::chromium

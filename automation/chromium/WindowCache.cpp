@@ -1,0 +1,125 @@
+#include "automation/chromium/WindowCache.h"
+
+#include "automation/Error.h"
+
+namespace automation::chromium {
+
+using nlohmann::json;
+
+WindowCache::WindowCache(BrowserConnection& connection, TargetRegistry& targets, ReadReuse& reuse)
+    : m_connection(connection), m_targets(targets), m_reuse(reuse)
+{}
+
+void WindowCache::clear()
+{
+    m_windows.clear();
+    m_tabs.clear();
+}
+
+const WindowBounds& WindowCache::remember(std::int64_t windowId, const BoundsReading& bounds)
+{
+    // Places and sizes no screen has are not taken; what was known stays.
+    Window& window = m_windows[windowId];
+    window.bounds.windowId = windowId;
+    bounds.applyTo(window.bounds);
+    window.stamp = m_reuse.now();
+    return window.bounds;
+}
+
+WindowBounds WindowCache::windowOf(const std::string& member, const std::string& targetId)
+{
+    m_connection.session(member);
+    m_targets.known(member, targetId);
+    if (const auto tab = m_tabs.find(targetId);
+        tab != m_tabs.end() && tab->second.windowId != 0 && m_reuse.fresh(tab->second.stamp)) {
+        const auto it = m_windows.find(tab->second.windowId);
+        if (it != m_windows.end() && m_reuse.fresh(it->second.stamp))
+            return it->second.bounds;
+    }
+    const WindowOfTarget window = readWindowOfTarget(
+        m_connection.browserCall(member, "Browser.getWindowForTarget", {{"targetId", targetId}}));
+    if (!window.windowId)
+        throw Error(member, "the tab has no window");
+    m_targets.known(member, targetId);
+    m_tabs[targetId] = {*window.windowId, m_reuse.now()};
+    return remember(*window.windowId, window.bounds);
+}
+
+WindowBounds WindowCache::windowBounds(const std::string& member, std::int64_t windowId)
+{
+    m_connection.session(member);
+    const auto it = m_windows.find(windowId);
+    if (it != m_windows.end() && m_reuse.fresh(it->second.stamp))
+        return it->second.bounds;
+    return remember(windowId, readWindowBounds(m_connection.browserCall(
+                                  member, "Browser.getWindowBounds", {{"windowId", windowId}})));
+}
+
+void WindowCache::setWindowState(const std::string& member, std::int64_t windowId,
+                                 WindowState state)
+{
+    m_reuse.invalidate();
+    m_connection.browserCall(
+        member, "Browser.setWindowBounds",
+        {{"windowId", windowId}, {"bounds", {{"windowState", protocolName(state)}}}});
+}
+
+void WindowCache::setWindowRect(const std::string& member, std::int64_t windowId,
+                                const WindowRect& rect)
+{
+    // The browser changes the geometry only of a window in the normal state, and
+    // not in the same call that changes the state.
+    if (windowBounds(member, windowId).state != WindowState::Normal) {
+        setWindowState(member, windowId, WindowState::Normal);
+        // The window manager carries the change out on its own time; a size given
+        // before it has would be undone by the restore.
+        WaitClock& clock = m_connection.clock();
+        const auto until = clock.now() + m_connection.settings().browserTimeout / 2;
+        while (windowBounds(member, windowId).state != WindowState::Normal && clock.now() < until) {
+            clock.sleepFor(std::chrono::milliseconds(10));
+            m_reuse.invalidate();
+        }
+    }
+    json bounds = json::object();
+    const auto put = [&](const char* key, const std::optional<int>& value) {
+        if (value)
+            bounds[key] = *value;
+    };
+    put("left", rect.left);
+    put("top", rect.top);
+    put("width", rect.width);
+    put("height", rect.height);
+    m_reuse.invalidate();
+    m_connection.browserCall(member, "Browser.setWindowBounds",
+                             {{"windowId", windowId}, {"bounds", std::move(bounds)}});
+}
+
+void WindowCache::tabShown(const std::string& targetId)
+{
+    if (const auto tab = m_tabs.find(targetId); tab != m_tabs.end() && tab->second.windowId != 0)
+        m_windows[tab->second.windowId].shownTab = targetId;
+}
+
+std::optional<std::string> WindowCache::shownTab(std::int64_t windowId)
+{
+    const auto it = m_windows.find(windowId);
+    if (it != m_windows.end() && m_targets.knows(it->second.shownTab))
+        return it->second.shownTab;
+    // Not seen yet: the first tab found in that window.
+    for (const std::string& id : m_targets.pageTargets()) {
+        const auto tab = m_tabs.find(id);
+        std::int64_t window = tab == m_tabs.end() ? 0 : tab->second.windowId;
+        if (window == 0) {
+            try {
+                window = windowOf("OpenIcon", id).windowId;
+            } catch (const Error&) {
+                continue;
+            }
+        }
+        if (window == windowId)
+            return id;
+    }
+    return std::nullopt;
+}
+
+} // namespace automation::chromium

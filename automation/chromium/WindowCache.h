@@ -1,0 +1,72 @@
+#pragma once
+
+#include "automation/chromium/BrowserConnection.h"
+#include "automation/chromium/ProtocolReplies.h"
+#include "automation/chromium/ReadReuse.h"
+#include "automation/chromium/TargetRegistry.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace automation::chromium {
+
+// A new place or size for a window; what is left out stays.
+struct WindowRect
+{
+    std::optional<int> left;
+    std::optional<int> top;
+    std::optional<int> width;
+    std::optional<int> height;
+};
+
+// The browser's windows: their bounds and state, the window each tab is in, and the
+// tab last seen showing in each. Reads are reused briefly; changes go to the browser.
+class WindowCache : public TargetListener
+{
+public:
+    WindowCache(BrowserConnection& connection, TargetRegistry& targets, ReadReuse& reuse);
+    WindowCache(const WindowCache&) = delete;
+    WindowCache& operator=(const WindowCache&) = delete;
+
+    // The tab's window.
+    WindowBounds windowOf(const std::string& member, const std::string& targetId);
+    WindowBounds windowBounds(const std::string& member, std::int64_t windowId);
+    void setWindowState(const std::string& member, std::int64_t windowId, WindowState state);
+    // Moves or sizes a window: brings it to the normal state first, in its own call.
+    void setWindowRect(const std::string& member, std::int64_t windowId, const WindowRect& rect);
+    // The tab last seen showing in the window, for restoring it.
+    std::optional<std::string> shownTab(std::int64_t windowId);
+    // The tab shows in its window (when the program knows which window that is).
+    void tabShown(const std::string& targetId);
+
+    // Forgets everything (the browser is gone).
+    void clear();
+
+    void documentGone(const std::string&) override {}
+    void targetGone(const std::string& targetId) override { m_tabs.erase(targetId); }
+
+private:
+    struct Window
+    {
+        WindowBounds bounds;
+        ReadReuse::Stamp stamp;
+        std::string shownTab;
+    };
+    struct TabWindow
+    {
+        std::int64_t windowId = 0;
+        ReadReuse::Stamp stamp;
+    };
+
+    const WindowBounds& remember(std::int64_t windowId, const BoundsReading& bounds);
+
+    BrowserConnection& m_connection;
+    TargetRegistry& m_targets;
+    ReadReuse& m_reuse;
+    std::map<std::int64_t, Window> m_windows;
+    std::map<std::string, TabWindow> m_tabs;
+};
+
+} // namespace automation::chromium
