@@ -427,6 +427,7 @@ std::vector<std::string> ChromiumClient::pageTargets()
     }
     std::sort(pages.begin(), pages.end());
     std::vector<std::string> ids;
+    ids.reserve(pages.size());
     for (auto& page : pages)
         ids.push_back(std::move(page.second));
     return ids;
@@ -452,7 +453,7 @@ std::string ChromiumClient::createWindow(const std::string& member)
     }
     const json result =
         browserCall(member, "Target.createTarget", {{"url", "about:blank"}, {"newWindow", true}});
-    const std::string targetId = checked::idAt(result, "targetId");
+    std::string targetId = checked::idAt(result, "targetId");
     if (targetId.empty() || !record(targetId, nullptr))
         throw Error(member, "the browser opened no window");
     return targetId;
