@@ -1,12 +1,12 @@
 #include "E2eDesktop.h"
 
 #include <arpa/inet.h>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
 #include <stdexcept>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -21,6 +21,7 @@ namespace {
 pid_t spawn(const std::vector<std::string>& args)
 {
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (const auto& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
