@@ -52,7 +52,7 @@ void Runner::writeFileSpec(const std::filesystem::path& path, const json& conten
             QByteArray::fromBase64(QByteArray::fromStdString(content["base64"].get<std::string>()));
         bytes.assign(raw.constData(), static_cast<std::size_t>(raw.size()));
     } else {
-        throw Unusable("a file needs \"lines\", \"text\", \"base64\" or \"delete\"");
+        throw Unusable(R"(a file needs "lines", "text", "base64" or "delete")");
     }
     std::filesystem::create_directories(path.parent_path(), error);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
