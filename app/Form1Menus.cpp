@@ -163,7 +163,7 @@ void Form1::syncSiteMenu()
     for (int i = 0; i <= m_module.SiteLast && i < kSiteSlots; ++i)
         names.push_back(m_module.SiteList[static_cast<std::size_t>(i)].Name);
     if (names.empty())
-        names.push_back("天気予報");
+        names.emplace_back("天気予報");
     syncMenuArray(m_mSite, QStringLiteral("mSite"), menuItem(QStringLiteral("menuline1")),
                   submenu(QStringLiteral("menuSite")), names, [this](int i) { mSite_Click(i); });
 }
@@ -174,7 +174,7 @@ void Form1::syncAppMenu()
     for (int i = 0; i <= m_module.AppLast && i < kAppSlots; ++i)
         names.push_back(m_module.AppList[static_cast<std::size_t>(i)].Name);
     if (names.empty())
-        names.push_back("メモ帳");
+        names.emplace_back("メモ帳");
     syncMenuArray(m_menuApp, QStringLiteral("menuApp"), menuItem(QStringLiteral("menuline16")),
                   submenu(QStringLiteral("menuOPenApp")), names,
                   [this](int i) { menuApp_Click(i); });

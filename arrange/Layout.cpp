@@ -51,7 +51,9 @@ PixelPoint tileSlot(int m, Grid grid, PixelSize cell)
 {
     if (grid.columns < 1)
         return PixelPoint{};
-    return PixelPoint{(m % grid.columns) * cell.width, (m / grid.columns) * cell.height};
+    const int column = m % grid.columns;
+    const int row = m / grid.columns;
+    return PixelPoint{column * cell.width, row * cell.height};
 }
 
 PixelSize cascadeSize(ScreenSize screen, int rows)

@@ -31,7 +31,11 @@ public:
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    bool ok() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+    // (iconv_t)-1 is iconv_open's documented failure value, not an address.
+    bool ok() const
+    {
+        return m_cd != reinterpret_cast<iconv_t>(-1); // NOLINT(performance-no-int-to-ptr)
+    }
 
     // Converts as much of in as it can, appending to out. Returns the number of bytes
     // consumed and the errno that stopped it (0 when everything was converted).
@@ -198,7 +202,7 @@ std::string encodeAlone(char32_t c)
 {
     Converter& conv = encoder();
     if (!conv.ok())
-        return std::string(1, c < 0x80 ? static_cast<char>(c) : '?');
+        return c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string("?");
     const auto wide = static_cast<wchar_t>(c);
     std::string bytes;
     if (conv.convert(std::string_view(reinterpret_cast<const char*>(&wide), sizeof wide), bytes)

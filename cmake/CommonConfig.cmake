@@ -2,7 +2,8 @@
 # sanitizer build that CI runs.
 add_library(tabulon_options INTERFACE)
 target_compile_features(tabulon_options INTERFACE cxx_std_20)
-target_compile_options(tabulon_options INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_options(tabulon_options INTERFACE -Wall -Wextra -Wpedantic
+    -Wshadow -Wnon-virtual-dtor -Wold-style-cast)
 target_compile_definitions(tabulon_options INTERFACE QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII)
 
 if(TABULON_WERROR)

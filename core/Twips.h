@@ -24,7 +24,7 @@ public:
     int y(int twips) const { return pixels(twips, m_y); }
     QRect rect(int left, int top, int width, int height) const
     {
-        return QRect(x(left), y(top), x(width), y(height));
+        return {x(left), y(top), x(width), y(height)};
     }
     // Pixels back to twips.
     int toTwipsX(int pixels) const { return pixels * m_x; }

@@ -26,7 +26,7 @@ void Runner::writeFileSpec(const std::filesystem::path& path, const json& conten
 {
     if (!content.is_object())
         throw Unusable(
-            "a file must be given as {\"lines\"}, {\"text\"}, {\"base64\"} or {\"delete\": true}");
+            R"(a file must be given as {"lines"}, {"text"}, {"base64"} or {"delete": true})");
     std::error_code error;
     if (content.contains("delete")) {
         std::filesystem::remove(path, error);
@@ -47,12 +47,12 @@ void Runner::writeFileSpec(const std::filesystem::path& path, const json& conten
         bytes = toCp932(content["text"].get<std::string>());
     } else if (content.contains("base64")) {
         if (!content["base64"].is_string())
-            throw Unusable("\"base64\" must be a string");
+            throw Unusable(R"("base64" must be a string)");
         const QByteArray raw =
             QByteArray::fromBase64(QByteArray::fromStdString(content["base64"].get<std::string>()));
         bytes.assign(raw.constData(), static_cast<std::size_t>(raw.size()));
     } else {
-        throw Unusable("a file needs \"lines\", \"text\", \"base64\" or \"delete\"");
+        throw Unusable(R"(a file needs "lines", "text", "base64" or "delete")");
     }
     std::filesystem::create_directories(path.parent_path(), error);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -75,7 +75,7 @@ void Runner::setup(const json& setup)
         if (key == "screen") {
             if (!value.is_object() || !value.value("width", json()).is_number_integer() ||
                 !value.value("height", json()).is_number_integer())
-                throw Unusable("\"screen\" must be {\"width\": n, \"height\": n}");
+                throw Unusable(R"("screen" must be {"width": n, "height": n})");
             width = value["width"].get<int>();
             height = value["height"].get<int>();
         } else if (key == "twipsPerPixel") {

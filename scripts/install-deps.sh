@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake ninja-build pkg-config clang-format
+  build-essential cmake ninja-build pkg-config clang-format clang-tidy
   qt6-base-dev qt6-base-dev-tools libgl-dev
   nlohmann-json3-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   libxcb1-dev libxcb-ewmh-dev

@@ -77,7 +77,7 @@ bool endsWithIgnoringCase(const std::string& name, const std::string& suffix)
 {
     if (name.size() < suffix.size())
         return false;
-    return std::equal(suffix.begin(), suffix.end(), name.end() - suffix.size(),
+    return std::equal(suffix.rbegin(), suffix.rend(), name.rbegin(),
                       [](char a, char b) { return asciiLower(a) == asciiLower(b); });
 }
 

@@ -5,11 +5,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <random>
-#include <signal.h>
 #include <thread>
 #include <unistd.h>
 
@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 std::string contents(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // Whether the folder holds anything besides the list: a save's temporary.

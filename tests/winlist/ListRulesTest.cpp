@@ -47,7 +47,7 @@ protected:
 
 TEST_F(FavoritesCleanup, KeepsAddressLinesFarDownAndSparesTheAwaitedFavorite)
 {
-    write("long.url", std::string(2 * 1024 * 1024, 'x') + "\r\nURL=http://kept/\r\n");
+    write("long.url", std::string(std::size_t{2} * 1024 * 1024, 'x') + "\r\nURL=http://kept/\r\n");
     write("nul.url", std::string("BASEURL=a\0b\r\nURL=http://kept/\r\n", 31));
     write("cr.url", "[InternetShortcut]\rURL=http://kept/\r");
     write("D1.url", "BASEURL=http://frame/\r\n");

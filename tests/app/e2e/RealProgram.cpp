@@ -20,8 +20,7 @@ namespace {
 std::string freshFolder()
 {
     static std::atomic<int> count{0};
-    const std::string folder =
-        E2eDesktop::instance().home() + "/program-" + std::to_string(++count);
+    std::string folder = E2eDesktop::instance().home() + "/program-" + std::to_string(++count);
     std::filesystem::create_directories(folder);
     return folder;
 }
