@@ -50,6 +50,13 @@ int startError(const SpawnOptions& options)
     return 0;
 }
 
+int startError(std::vector<std::string> argv)
+{
+    SpawnOptions options;
+    options.argv = std::move(argv);
+    return startError(options);
+}
+
 TEST(Process, TheChildGetsItsDescriptorsEnvironmentAndFolderAndNothingElse)
 {
     auto out = makePipe();
@@ -85,12 +92,12 @@ TEST(Process, WhatCannotBeStartedRaisesWithTheReason)
     fs::create_directories(folder);
     std::ofstream(folder / "plain.txt") << "not a program";
 
-    EXPECT_EQ(startError({}), EINVAL);
-    EXPECT_EQ(startError({{""}}), EINVAL);
-    EXPECT_EQ(startError({{"tabulon-no-such-program-anywhere"}}), ENOENT);
-    EXPECT_EQ(startError({{(folder / "no-such-program").string()}}), ENOENT);
-    EXPECT_EQ(startError({{(folder / "plain.txt").string()}}), EACCES);
-    EXPECT_EQ(startError({{std::string("/bin/true\0x", 11)}}), EINVAL);
+    EXPECT_EQ(startError(std::vector<std::string>{}), EINVAL);
+    EXPECT_EQ(startError({""}), EINVAL);
+    EXPECT_EQ(startError({"tabulon-no-such-program-anywhere"}), ENOENT);
+    EXPECT_EQ(startError({(folder / "no-such-program").string()}), ENOENT);
+    EXPECT_EQ(startError({(folder / "plain.txt").string()}), EACCES);
+    EXPECT_EQ(startError({std::string("/bin/true\0x", 11)}), EINVAL);
     SpawnOptions elsewhere;
     elsewhere.argv = {"/bin/true"};
     elsewhere.workingDir = (folder / "no-such-folder").string();

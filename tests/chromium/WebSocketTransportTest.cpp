@@ -150,7 +150,7 @@ TEST(WebSocketAddress, AcceptKeyOfTheStandardsExample)
 
 TEST_F(Socketpair, MessagesOfEveryLengthFragmentsAndPings)
 {
-    WebSocketTransport transport(automation::UniqueFd(fds[0]), serverFrame(0x1, "pending"));
+    WebSocketTransport transport(automation::UniqueFd{fds[0]}, serverFrame(0x1, "pending"));
     const std::string medium(300, 'm');
     const std::string large(70000, 'L');
     writeAll(fds[1], serverFrame(0x1, medium) + serverFrame(0x1, large) +
@@ -176,7 +176,7 @@ TEST_F(Socketpair, MessagesOfEveryLengthFragmentsAndPings)
 
 TEST_F(Socketpair, SentMessagesAreMaskedTextFrames)
 {
-    WebSocketTransport transport(automation::UniqueFd(fds[0]), {});
+    WebSocketTransport transport(automation::UniqueFd{fds[0]}, {});
     const std::string large(70000, 'q');
     ASSERT_TRUE(transport.send("{\"id\":1}", soon()));
     std::thread sender([&] { EXPECT_TRUE(transport.send(large, soon())); });
@@ -190,7 +190,7 @@ TEST_F(Socketpair, SentMessagesAreMaskedTextFrames)
 
 TEST_F(Socketpair, ACloseFrameOrAHangUpEndsTheConnection)
 {
-    WebSocketTransport transport(automation::UniqueFd(fds[0]), {});
+    WebSocketTransport transport(automation::UniqueFd{fds[0]}, {});
     writeAll(fds[1], serverFrame(0x8, ""));
     std::string message;
     EXPECT_EQ(transport.receive(message, soon()), ReceiveResult::Closed);
@@ -200,7 +200,7 @@ TEST_F(Socketpair, ACloseFrameOrAHangUpEndsTheConnection)
 
 TEST_F(Socketpair, AnAbsurdLengthIsRefusedNotAllocated)
 {
-    WebSocketTransport transport(automation::UniqueFd(fds[0]), {});
+    WebSocketTransport transport(automation::UniqueFd{fds[0]}, {});
     std::string frame = "\x81\x7f";
     frame += std::string("\x7f\xff\xff\xff\xff\xff\xff\xff", 8);
     writeAll(fds[1], frame);
@@ -216,7 +216,7 @@ TEST_F(Socketpair, AControlFrameIsShortAndWhole)
          {serverFrame(0x9, std::string(126, 'p')), serverFrame(0x9, "half", false)}) {
         int pair[2];
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
-        WebSocketTransport transport(pair[0], frame + serverFrame(0x1, "after"));
+        WebSocketTransport transport(automation::UniqueFd{pair[0]}, frame + serverFrame(0x1, "after"));
         std::string message;
         EXPECT_EQ(transport.receive(message, soon()), ReceiveResult::Closed);
         ::close(pair[1]);
