@@ -2,8 +2,8 @@
 
 #include "automation/Limits.h"
 #include "automation/chromium/Transport.h"
-#include "automation/local/UniqueFd.h"
 #include "automation/chromium/WebSocketReader.h"
+#include "automation/local/UniqueFd.h"
 
 #include <cstdint>
 #include <memory>

@@ -216,7 +216,8 @@ TEST_F(Socketpair, AControlFrameIsShortAndWhole)
          {serverFrame(0x9, std::string(126, 'p')), serverFrame(0x9, "half", false)}) {
         int pair[2];
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
-        WebSocketTransport transport(automation::UniqueFd{pair[0]}, frame + serverFrame(0x1, "after"));
+        WebSocketTransport transport(automation::UniqueFd{pair[0]},
+                                     frame + serverFrame(0x1, "after"));
         std::string message;
         EXPECT_EQ(transport.receive(message, soon()), ReceiveResult::Closed);
         ::close(pair[1]);

@@ -6,10 +6,10 @@
 // bits 1-5 move them across it.
 
 #include "FuzzCheck.h"
-#include "base/Cp932.h"
-#include "core/Module1.h"
 #include "automation/local/LocalFileSystem.h"
 #include "automation/sim/SimDesktop.h"
+#include "base/Cp932.h"
+#include "core/Module1.h"
 
 #include <cstdint>
 #include <cstdlib>
