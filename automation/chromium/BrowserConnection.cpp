@@ -20,8 +20,8 @@ constexpr std::chrono::milliseconds kStopGrace{500};
 
 } // namespace
 
-BrowserConnection::BrowserConnection(const ChromiumSettings& settings, WaitClock& clock)
-    : m_settings(settings), m_clock(clock)
+BrowserConnection::BrowserConnection(ChromiumSettings settings, WaitClock& clock)
+    : m_settings(std::move(settings)), m_clock(clock)
 {}
 
 BrowserConnection::~BrowserConnection()

@@ -24,7 +24,7 @@ class BrowserConnection
 {
 public:
     // The clock measures every deadline and must outlive the connection.
-    BrowserConnection(const ChromiumSettings& settings, WaitClock& clock);
+    BrowserConnection(ChromiumSettings settings, WaitClock& clock);
     ~BrowserConnection();
     BrowserConnection(const BrowserConnection&) = delete;
     BrowserConnection& operator=(const BrowserConnection&) = delete;

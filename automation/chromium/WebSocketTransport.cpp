@@ -31,9 +31,9 @@ std::array<std::uint8_t, 20> sha1(const std::string& input)
     auto rotl = [](std::uint32_t v, int n) { return (v << n) | (v >> (32 - n)); };
     for (std::size_t chunk = 0; chunk < data.size(); chunk += 64) {
         std::uint32_t w[80];
-        for (int i = 0; i < 16; ++i) {
+        for (std::size_t i = 0; i < 16; ++i) {
             w[i] = 0;
-            for (int j = 0; j < 4; ++j)
+            for (std::size_t j = 0; j < 4; ++j)
                 w[i] = (w[i] << 8) | static_cast<std::uint8_t>(data[chunk + i * 4 + j]);
         }
         for (int i = 16; i < 80; ++i)
@@ -68,10 +68,9 @@ std::array<std::uint8_t, 20> sha1(const std::string& input)
         h[4] += e;
     }
     std::array<std::uint8_t, 20> digest{};
-    for (int i = 0; i < 5; ++i)
-        for (int j = 0; j < 4; ++j)
-            digest[static_cast<std::size_t>(i * 4 + j)] =
-                static_cast<std::uint8_t>(h[i] >> (24 - j * 8));
+    for (std::size_t i = 0; i < 5; ++i)
+        for (std::size_t j = 0; j < 4; ++j)
+            digest[i * 4 + j] = static_cast<std::uint8_t>(h[i] >> (24 - j * 8));
     return digest;
 }
 

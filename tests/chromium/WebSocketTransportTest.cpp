@@ -289,7 +289,7 @@ TEST(WebSocketHandshake, ConnectsToALoopbackServerAndChecksItsAnswer)
             const std::string accept = honest ? webSocketAccept(key) : webSocketAccept(key + "x");
             writeAll(fd, "HTTP/1.1 101 WebSocket Protocol Handshake\r\nUpgrade: websocket\r\n"
                          "Connection: Upgrade\r\nSec-WebSocket-Accept: " +
-                             accept + "\r\n\r\n" + serverFrame(0x1, "{\"method\":\"hello\"}"));
+                             accept + "\r\n\r\n" + serverFrame(0x1, R"({"method":"hello"})"));
             std::this_thread::sleep_for(100ms);
             ::close(fd);
         });
