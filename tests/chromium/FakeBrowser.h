@@ -34,8 +34,12 @@ public:
     // answers (see FakeClock).
     bool quiet() const
     {
+        // The pipe is looked at first: once it is empty, what was in it was taken by the
+        // thread, which was busy before it read, so a request read between the two
+        // looks is never missed.
         int waiting = 0;
-        return !m_busy && (::ioctl(m_peer.peerRead.get(), FIONREAD, &waiting) != 0 || waiting == 0);
+        const bool empty = ::ioctl(m_peer.peerRead.get(), FIONREAD, &waiting) != 0 || waiting == 0;
+        return empty && !m_busy;
     }
     // Waits until the browser has taken in and answered what it was sent.
     void settle() const
