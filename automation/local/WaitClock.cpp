@@ -43,8 +43,10 @@ public:
 
 WaitClock& WaitClock::steady()
 {
-    static SteadyWaitClock clock;
-    return clock;
+    // Never destroyed: a child process still owned by a static object at exit waits on
+    // it after the statics of this file are gone.
+    static auto* const clock = new SteadyWaitClock;
+    return *clock;
 }
 
 } // namespace automation
