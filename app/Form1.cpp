@@ -65,6 +65,7 @@ Form1::Form1(automation::Platform& platform, Module1& module, std::function<void
 Form1::~Form1()
 {
     m_timer1.reset();
+    m_tickWait.reset();
     if (m_hwnd != 0)
         m_platform.windows.detachMainWindow();
 }
@@ -107,7 +108,7 @@ void Form1::Form_Load()
     m_loaded = true;
 
     m_timer1 = m_platform.clock.startTimer(
-        kRefreshPeriodMs, [this] { guarded("Timer1_Timer", [this] { Timer1_Timer(); }); });
+        kRefreshPeriodMs, [this] { guarded("Timer1_Timer", [this] { startTick(); }); });
 }
 
 TwipsRect Form1::readPosition() const
@@ -335,6 +336,7 @@ void Form1::EndApp()
         return;
     m_ended = true;
     m_timer1.reset();
+    m_tickWait.reset();
     m_module.CurIE.reset();
     m_list.releaseAll();
     // The program ends whatever the clean-up runs into.

@@ -118,6 +118,10 @@ public:
     void menuVersion_Click();
     void openHelp_Click();
     void Timer1_Timer();
+    // The refresh timer's tick: the windows are read at once, and Timer1_Timer runs
+    // when they have answered, or after a short while, without the window waiting.
+    void startTick();
+    void continueTick();
     void ListView1_MouseDown(Qt::MouseButton button, QPoint position);
     void ListView1_DblClick();
 
@@ -190,6 +194,10 @@ private:
     WebWindowList m_list;
     automation::Hwnd m_hwnd = 0;
     std::unique_ptr<automation::Timer> m_timer1;
+    // While a tick waits for the windows to be read: the short timer that looks at the
+    // answers, and when the tick began.
+    std::unique_ptr<automation::Timer> m_tickWait;
+    std::int64_t m_tickStart = 0;
     bool m_loaded = false;
     bool m_ended = false;
     bool m_showingList = false;

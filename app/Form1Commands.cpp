@@ -7,6 +7,7 @@
 #include "arrange/Arrange.h"
 #include "arrange/SelectedWindow.h"
 #include "automation/Error.h"
+#include "automation/Guarded.h"
 #include "page/ColorSettings.h"
 #include "page/Form2.h"
 #include "page/Form3.h"
@@ -25,9 +26,50 @@
 
 namespace tabulon {
 
+using automation::guarded;
 using automation::skipOnFailure;
 
 // ---- the refresh timer and AutoMinimize ----
+
+namespace {
+
+// How long a tick waits at most for the windows to answer, and how often it looks. A
+// window that has not answered by then is listed busy with what was read last.
+constexpr std::int64_t kFreshWaitMs = 50;
+constexpr int kTickLookMs = 1;
+
+} // namespace
+
+void Form1::startTick()
+{
+    // A tick still waiting goes on; ticks never overlap.
+    if (m_tickWait)
+        return;
+    // A reading that fails is no reason to skip the tick: the list reads the usual way.
+    bool ready = true;
+    if (ShellWindows)
+        skipOnFailure([&] { ready = ShellWindows->beginRefresh(); });
+    if (ready) {
+        Timer1_Timer();
+        return;
+    }
+    m_tickStart = m_platform.clock.nowMs();
+    m_tickWait = m_platform.clock.startTimer(
+        kTickLookMs, [this] { guarded("Timer1_Timer", [this] { continueTick(); }); });
+}
+
+void Form1::continueTick()
+{
+    if (!m_tickWait)
+        return;
+    bool ready = true;
+    if (ShellWindows)
+        skipOnFailure([&] { ready = ShellWindows->continueRefresh(); });
+    if (!ready && m_platform.clock.nowMs() - m_tickStart < kFreshWaitMs)
+        return;
+    m_tickWait.reset();
+    Timer1_Timer();
+}
 
 void Form1::Timer1_Timer()
 {

@@ -14,8 +14,16 @@ class ShellWindows
 public:
     virtual ~ShellWindows() = default;
 
-    // The windows open now, in the collection's order. Each call looks afresh.
+    // The windows open now, in the collection's order. Each call looks afresh, unless
+    // a reading begun by beginRefresh serves.
     virtual std::vector<std::shared_ptr<Browser>> items() = 0;
+    // Begins reading every window for the next items() and the reads of its windows,
+    // without waiting for the answers; true when the reading is complete already
+    // (a collection that reads at once completes it at once).
+    virtual bool beginRefresh() { return true; }
+    // Takes in the answers that have arrived, without waiting; true once complete.
+    // Reads made before it is complete see what has answered by then.
+    virtual bool continueRefresh() { return true; }
 };
 
 // The desktop shell's automation object.

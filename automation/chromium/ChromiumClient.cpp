@@ -8,15 +8,18 @@ namespace automation::chromium {
 
 ChromiumClient::ChromiumClient(ChromiumSettings settings, WaitClock& clock)
     : m_connection(settings, clock), m_reuse(clock, settings.readReuse), m_targets(m_connection),
-      m_windows(m_connection, m_targets, m_reuse), m_pages(m_connection, m_targets, m_reuse)
+      m_windows(m_connection, m_targets, m_reuse), m_pages(m_connection, m_targets, m_reuse),
+      m_refresh(m_connection, m_targets, m_windows, m_pages, m_reuse)
 {
     m_targets.addListener(m_windows);
     m_targets.addListener(m_pages);
+    m_targets.addListener(m_refresh);
     m_connection.onEvent([this](const BrowserEvent& event) { m_targets.apply(event); });
     m_connection.onLost([this] {
         m_targets.clear();
         m_windows.clear();
         m_pages.clear();
+        m_refresh.clear();
         m_reuse.invalidate();
     });
 }
@@ -33,6 +36,15 @@ void ChromiumClient::require(const std::string& member, const std::string& targe
         throw Error(member, "the browser is gone");
     if (!knows(targetId))
         throw Error(member, "the window is closed");
+}
+
+std::vector<std::string> ChromiumClient::listedPages()
+{
+    // A reading the list did not wait for to the end: what has not answered reads busy.
+    m_refresh.finish();
+    if (auto pages = m_refresh.pages())
+        return std::move(*pages);
+    return pageTargets();
 }
 
 std::string ChromiumClient::createWindow(const std::string& member)

@@ -3,6 +3,7 @@
 #include "automation/Browser.h"
 #include "automation/chromium/BrowserConnection.h"
 #include "automation/chromium/ChromiumSettings.h"
+#include "automation/chromium/ModelRefresh.h"
 #include "automation/chromium/PageCalls.h"
 #include "automation/chromium/ProtocolReplies.h"
 #include "automation/chromium/ReadReuse.h"
@@ -57,6 +58,14 @@ public:
 
     // The page tabs in order of discovery (one target list); empty without a browser.
     std::vector<std::string> pageTargets() { return m_targets.pageTargets(); }
+    // The same from the reading begun by beginRefresh when it is fresh (ending it
+    // first when still open), else from a target list asked now.
+    std::vector<std::string> listedPages();
+    // Reads every tab and window at once, without waiting: the reads of the list that
+    // follow are answered from it. True when complete already.
+    bool beginRefresh() { return m_refresh.begin(); }
+    // Takes in what has arrived since, without waiting; true once complete.
+    bool continueRefresh() { return m_refresh.poll(); }
     bool knows(const std::string& targetId) const { return m_targets.knows(targetId); }
     // Takes in the events that have arrived (a tab's new address or title, a tab
     // closed) without waiting.
@@ -182,6 +191,7 @@ private:
     TargetRegistry m_targets;
     WindowCache m_windows;
     PageCalls m_pages;
+    ModelRefresh m_refresh;
     // The tab whose title the program read last, and that title.
     std::pair<std::string, std::string> m_titleRead;
 };

@@ -12,9 +12,20 @@ std::vector<std::shared_ptr<Browser>> ChromiumShellWindows::items()
 {
     m_client->tryAttach();
     std::vector<std::shared_ptr<Browser>> result;
-    for (const std::string& targetId : m_client->pageTargets())
+    for (const std::string& targetId : m_client->listedPages())
         result.push_back(std::make_shared<ChromiumBrowser>(m_client, targetId));
     return result;
+}
+
+bool ChromiumShellWindows::beginRefresh()
+{
+    m_client->tryAttach();
+    return m_client->beginRefresh();
+}
+
+bool ChromiumShellWindows::continueRefresh()
+{
+    return m_client->continueRefresh();
 }
 
 ChromiumShell::ChromiumShell(std::shared_ptr<ChromiumClient> client, DesktopArranger* arranger)

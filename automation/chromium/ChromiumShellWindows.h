@@ -18,6 +18,8 @@ public:
     {}
 
     std::vector<std::shared_ptr<Browser>> items() override;
+    bool beginRefresh() override;
+    bool continueRefresh() override;
 
 private:
     std::shared_ptr<ChromiumClient> m_client;

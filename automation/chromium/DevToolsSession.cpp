@@ -109,16 +109,63 @@ json DevToolsSession::call(const Request& request)
         if (incoming == Incoming::RefusedAnswer)
             throw Error(request.member,
                         request.method + " answered with more than the program reads");
-        if (answer.contains("error")) {
-            std::string reason = request.method;
-            const std::string message =
-                checked::textAt(checked::at(answer, "error"), "message", 1024);
-            if (!message.empty())
-                reason += ": " + message;
-            throw Error(request.member, reason);
-        }
-        return checked::objectAt(answer, "result");
+        return resultOf(request, answer);
     }
+}
+
+json DevToolsSession::resultOf(const Request& request, const json& answer)
+{
+    if (answer.contains("error")) {
+        std::string reason = request.method;
+        const std::string message = checked::textAt(checked::at(answer, "error"), "message", 1024);
+        if (!message.empty())
+            reason += ": " + message;
+        throw Error(request.member, reason);
+    }
+    return checked::objectAt(answer, "result");
+}
+
+std::int64_t DevToolsSession::postKept(const Request& request)
+{
+    if (m_silent)
+        return 0;
+    std::int64_t id = 0;
+    try {
+        id = send(request, m_clock.now() + request.timeout);
+    } catch (const Error&) {
+        return 0;
+    }
+    ++m_roundTrips;
+    m_kept.emplace(id, Kept{request, std::nullopt});
+    return id;
+}
+
+std::optional<json> DevToolsSession::takeAnswer(std::int64_t id)
+{
+    const auto it = m_kept.find(id);
+    if (it == m_kept.end())
+        throw Error("takeAnswer", "no such request");
+    if (!it->second.answer) {
+        if (!alive()) {
+            const std::string member = it->second.request.member;
+            m_kept.erase(it);
+            throw Error(member, "the browser is gone");
+        }
+        return std::nullopt;
+    }
+    Kept kept = std::move(it->second);
+    m_kept.erase(it);
+    return resultOf(kept.request, *kept.answer);
+}
+
+void DevToolsSession::abandon(std::int64_t id)
+{
+    const auto it = m_kept.find(id);
+    if (it == m_kept.end())
+        return;
+    if (!it->second.answer)
+        m_overdue[id] = it->second.request.sessionId;
+    m_kept.erase(it);
 }
 
 void DevToolsSession::pump()
@@ -158,6 +205,10 @@ DevToolsSession::Incoming DevToolsSession::dispatch(std::string_view text, std::
         if (!number)
             return Incoming::Other;
         answered(*number);
+        if (const auto kept = m_kept.find(*number); kept != m_kept.end()) {
+            kept->second.answer = std::move(message);
+            return Incoming::Other;
+        }
         if (*number != waitingFor || waitingFor == 0)
             return Incoming::Other;
         answer = std::move(message);
@@ -182,6 +233,11 @@ DevToolsSession::Incoming DevToolsSession::dispatchRefused(std::string_view head
     if (!id)
         return Incoming::Other;
     answered(*id);
+    if (const auto kept = m_kept.find(*id); kept != m_kept.end()) {
+        kept->second.answer =
+            json{{"error", {{"message", "answered with more than the program reads"}}}};
+        return Incoming::Other;
+    }
     return *id == waitingFor && waitingFor != 0 ? Incoming::RefusedAnswer : Incoming::Other;
 }
 

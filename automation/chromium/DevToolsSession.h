@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 
 namespace automation::chromium {
@@ -65,6 +66,19 @@ public:
     // Reads whatever has arrived without waiting, keeping events.
     void pump();
 
+    // Sends the request without waiting; its answer is kept for takeAnswer. Many such
+    // requests may be on their way together. Returns its id, 0 when it could not be
+    // sent (the browser is gone or taken for stopped).
+    std::int64_t postKept(const Request& request);
+    // The answer to a request sent with postKept, once it has come (reading what has
+    // arrived is pump's): the result object, or Error(member) for a protocol error.
+    // Nothing while it has not come.
+    std::optional<nlohmann::json> takeAnswer(std::int64_t id);
+    // A request sent with postKept that is no longer waited for: it counts as overdue
+    // until its late answer comes, as a call that ran out of time does, but the
+    // browser is not taken for stopped for it.
+    void abandon(std::int64_t id);
+
     // Whether the connection still stands; once it is lost every call fails at once.
     bool alive() const { return !m_transport->closed(); }
     void close() { m_transport->close(); }
@@ -111,6 +125,15 @@ private:
     // An answer to request id came: what waited for it is settled.
     void answered(std::int64_t id);
     void fallSilent(const std::string& member);
+    // The result of an answer, or the error it names.
+    static nlohmann::json resultOf(const Request& request, const nlohmann::json& answer);
+
+    struct Kept
+    {
+        Request request;
+        // The whole answer once it came; an error object for one refused unread.
+        std::optional<nlohmann::json> answer;
+    };
 
     std::unique_ptr<Transport> m_transport;
     WaitClock& m_clock;
@@ -124,6 +147,7 @@ private:
     std::deque<Event> m_events;
     std::size_t m_eventBytes = 0;
     std::map<std::int64_t, std::string> m_overdue; // request id -> session id
+    std::map<std::int64_t, Kept> m_kept;
     bool m_silent = false;
     std::int64_t m_probe = 0;
 };

@@ -124,15 +124,11 @@ std::int64_t PageCalls::programWorld(const std::string& member, const std::strin
         return world;
     // The page's main frame has the tab's id. The browser gives the same world again
     // for as long as the document lasts.
-    const auto world =
-        readExecutionContextId(pageCall(member, targetId, "Page.createIsolatedWorld",
-                                        {{"frameId", targetId}, {"worldName", kWorldName}}));
+    const auto world = readExecutionContextId(
+        pageCall(member, targetId, "Page.createIsolatedWorld", worldParams(targetId)));
     if (!world)
         throw Error(member, "the page cannot be reached");
-    pageCall(member, targetId, "Runtime.callFunctionOn",
-             {{"functionDeclaration", scripts::kMarkWorld},
-              {"executionContextId", *world},
-              {"arguments", json::array({{{"value", m_worldMark}}})}});
+    pageCall(member, targetId, "Runtime.callFunctionOn", markParams(*world));
     page(member, targetId).world = *world;
     return *world;
 }
@@ -172,20 +168,85 @@ json PageCalls::evaluate(const std::string& member, const std::string& targetId,
                                           "contextId"));
 }
 
-json PageCalls::callInPage(const std::string& member, const std::string& targetId,
-                           const std::string& declaration, const json& args, bool byValue,
-                           const char* objectGroup)
+json PageCalls::functionParams(const std::string& declaration, const json& args, bool byValue) const
 {
     json arguments = json::array({{{"value", m_worldMark}}});
     for (const json& value : args)
         arguments.push_back({{"value", value}});
-    json params = {{"functionDeclaration", inWorld(declaration)},
-                   {"arguments", std::move(arguments)},
-                   {"returnByValue", byValue}};
+    return {{"functionDeclaration", inWorld(declaration)},
+            {"arguments", std::move(arguments)},
+            {"returnByValue", byValue}};
+}
+
+json PageCalls::callInPage(const std::string& member, const std::string& targetId,
+                           const std::string& declaration, const json& args, bool byValue,
+                           const char* objectGroup)
+{
+    json params = functionParams(declaration, args, byValue);
     if (objectGroup)
         params["objectGroup"] = objectGroup;
     return inProgramWorld(member, targetId, "Runtime.callFunctionOn", std::move(params),
                           "executionContextId");
+}
+
+std::int64_t PageCalls::knownWorld(const std::string& targetId) const
+{
+    const auto it = m_pages.find(targetId);
+    return it == m_pages.end() ? 0 : it->second.world;
+}
+
+void PageCalls::takeWorld(const std::string& targetId, std::int64_t world)
+{
+    if (m_targets.knows(targetId))
+        m_pages[targetId].world = world;
+}
+
+json PageCalls::worldParams(const std::string& targetId)
+{
+    return {{"frameId", targetId}, {"worldName", kWorldName}};
+}
+
+json PageCalls::markParams(std::int64_t world) const
+{
+    return {{"functionDeclaration", scripts::kMarkWorld},
+            {"executionContextId", world},
+            {"arguments", json::array({{{"value", m_worldMark}}})}};
+}
+
+json PageCalls::snapshotParams(std::int64_t world) const
+{
+    json params = functionParams(scripts::kSnapshot, {limits::kMaxPageText}, true);
+    params["executionContextId"] = world;
+    return params;
+}
+
+void PageCalls::takeSnapshot(const std::string& targetId, const PageSnapshot& snapshot)
+{
+    if (!m_targets.knows(targetId))
+        return;
+    Page& read = m_pages[targetId];
+    read.snapshot = snapshot;
+    read.snapshotStamp = m_reuse.now();
+}
+
+bool PageCalls::keepSnapshot(const std::string& targetId)
+{
+    const auto it = m_pages.find(targetId);
+    if (it == m_pages.end() || !it->second.snapshot || it->second.snapshot->busy)
+        return false;
+    it->second.snapshotStamp = m_reuse.now();
+    return true;
+}
+
+void PageCalls::markBusy(const std::string& targetId)
+{
+    if (!m_targets.knows(targetId))
+        return;
+    Page& read = m_pages[targetId];
+    if (!read.snapshot)
+        read.snapshot = PageSnapshot{};
+    read.snapshot->busy = true;
+    read.snapshotStamp = m_reuse.now();
 }
 
 json PageCalls::callFunction(const std::string& member, const std::string& targetId,

@@ -59,6 +59,23 @@ public:
     // Forgets everything (the browser is gone).
     void clear() { m_pages.clear(); }
 
+    // For reading many pages at once, request by request, without waiting on any:
+    // the program's world in the page's document, 0 until made.
+    std::int64_t knownWorld(const std::string& targetId) const;
+    void takeWorld(const std::string& targetId, std::int64_t world);
+    // The parameters of the call that makes the program's world in a tab, of the one
+    // that marks it, and of the snapshot read in it.
+    static nlohmann::json worldParams(const std::string& targetId);
+    nlohmann::json markParams(std::int64_t world) const;
+    nlohmann::json snapshotParams(std::int64_t world) const;
+    // Takes in a snapshot read so; the answer is for the tab's current document.
+    void takeSnapshot(const std::string& targetId, const PageSnapshot& snapshot);
+    // The tab did not answer in time: it keeps what was read last, and reads busy.
+    void markBusy(const std::string& targetId);
+    // Nothing changed in the tab since its snapshot was read: it is as good as new.
+    // False when there is none to keep, or it was read busy (to be read again).
+    bool keepSnapshot(const std::string& targetId);
+
     void documentGone(const std::string& targetId) override;
     void targetGone(const std::string& targetId) override { m_pages.erase(targetId); }
 
@@ -82,6 +99,9 @@ private:
     nlohmann::json inProgramWorld(const std::string& member, const std::string& targetId,
                                   const std::string& method, nlohmann::json params,
                                   const char* contextKey);
+    // The parameters of a call of a fixed function in the program's world.
+    nlohmann::json functionParams(const std::string& declaration, const nlohmann::json& args,
+                                  bool byValue) const;
     nlohmann::json callInPage(const std::string& member, const std::string& targetId,
                               const std::string& declaration, const nlohmann::json& args,
                               bool byValue, const char* objectGroup = nullptr);

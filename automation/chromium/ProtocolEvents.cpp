@@ -31,6 +31,12 @@ std::optional<BrowserEvent> readEvent(const json& message)
     } else if (method == "Target.detachedFromTarget") {
         if (std::string id = checked::idAt(params, "sessionId"); !id.empty())
             return DetachedFromTarget{std::move(id)};
+    } else if (method == "Page.frameAttached" || method == "Page.frameDetached" ||
+               method == "Page.frameNavigated" || method == "Page.frameStartedLoading" ||
+               method == "Page.frameStoppedLoading" || method == "Page.navigatedWithinDocument" ||
+               method == "Page.documentOpened") {
+        if (std::string id = checked::idAt(message, "sessionId"); !id.empty())
+            return PageChanged{std::move(id)};
     }
     return std::nullopt;
 }

@@ -40,8 +40,15 @@ struct DetachedFromTarget
     std::string sessionId;
 };
 
+// Something changed in the page of an attached session: a frame came, went or
+// navigated, or the page started or stopped loading.
+struct PageChanged
+{
+    std::string sessionId;
+};
+
 using BrowserEvent = std::variant<TargetCreated, TargetInfoChanged, TargetDestroyed,
-                                  AttachedToTarget, DetachedFromTarget>;
+                                  AttachedToTarget, DetachedFromTarget, PageChanged>;
 
 // The event a protocol message carries; nothing for a method the program does not
 // follow, or one that names no target or session to apply it to.

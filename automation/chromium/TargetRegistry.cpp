@@ -38,10 +38,18 @@ TargetRegistry::Target* TargetRegistry::record(const std::string& targetId, cons
             for (TargetListener* listener : m_listeners)
                 listener->documentGone(targetId);
         }
+        const bool differs = !known || info->url != target.url || info->title != target.title ||
+                             info->parentId != target.parentId;
         target.kind = info->kind;
         target.url = info->url;
         target.title = info->title;
         target.parentId = info->parentId;
+        if (differs) {
+            target.changed = true;
+            // A frame that came or changed changes the page it is in.
+            if (const auto parent = m_targets.find(info->parentId); parent != m_targets.end())
+                parent->second.changed = true;
+        }
     }
     return &target;
 }
@@ -67,8 +75,10 @@ void TargetRegistry::apply(const BrowserEvent& event)
                 m_closing.erase(e.targetId);
             } else if constexpr (std::is_same_v<Event, AttachedToTarget>) {
                 attached(e);
-            } else {
+            } else if constexpr (std::is_same_v<Event, DetachedFromTarget>) {
                 detached(e);
+            } else {
+                pageChanged(e.sessionId);
             }
         },
         event);
@@ -91,13 +101,37 @@ void TargetRegistry::attached(const AttachedToTarget& event)
     target->sessionId = event.sessionId;
     // Cross-site frames become targets of their own only while the page asks for
     // them; nothing waits for this answer.
-    if (info.kind == TargetKind::Page)
-        m_connection.post(
-            {"windows",
-             "Target.setAutoAttach",
-             {{"autoAttach", true}, {"waitForDebuggerOnStart", false}, {"flatten", true}},
-             event.sessionId,
-             m_connection.settings().browserTimeout});
+    if (info.kind != TargetKind::Page)
+        return;
+    m_connection.post({"windows",
+                       "Target.setAutoAttach",
+                       {{"autoAttach", true}, {"waitForDebuggerOnStart", false}, {"flatten", true}},
+                       event.sessionId,
+                       m_connection.settings().browserTimeout});
+    // The page's frames and loading are told of as they change, so a page nothing
+    // happened in need not be read again.
+    m_connection.post({"windows", "Page.enable", json::object(), event.sessionId,
+                       m_connection.settings().browserTimeout});
+}
+
+void TargetRegistry::pageChanged(const std::string& sessionId)
+{
+    for (auto& [id, target] : m_targets) {
+        if (target.sessionId == sessionId)
+            target.changed = true;
+    }
+}
+
+bool TargetRegistry::changed(const std::string& targetId) const
+{
+    const auto it = m_targets.find(targetId);
+    return it == m_targets.end() || it->second.changed;
+}
+
+void TargetRegistry::readingPage(const std::string& targetId)
+{
+    if (const auto it = m_targets.find(targetId); it != m_targets.end())
+        it->second.changed = false;
 }
 
 void TargetRegistry::detached(const DetachedFromTarget& event)
@@ -105,6 +139,7 @@ void TargetRegistry::detached(const DetachedFromTarget& event)
     for (auto& [id, target] : m_targets) {
         if (target.sessionId == event.sessionId) {
             target.sessionId.clear();
+            target.changed = true;
             for (TargetListener* listener : m_listeners)
                 listener->documentGone(id);
         }
@@ -167,6 +202,25 @@ std::vector<std::string> TargetRegistry::pageTargets()
             return {};
         throw;
     }
+    return takeTargetList(result);
+}
+
+std::vector<std::string> TargetRegistry::knownPages() const
+{
+    std::vector<std::pair<std::uint64_t, std::string>> pages;
+    for (const auto& [id, target] : m_targets) {
+        if (target.kind == TargetKind::Page && target.url.rfind("devtools://", 0) != 0)
+            pages.emplace_back(target.order, id);
+    }
+    std::sort(pages.begin(), pages.end());
+    std::vector<std::string> ids;
+    for (auto& page : pages)
+        ids.push_back(std::move(page.second));
+    return ids;
+}
+
+std::vector<std::string> TargetRegistry::takeTargetList(const json& result)
+{
     std::vector<std::pair<std::uint64_t, std::string>> pages;
     std::set<std::string> present;
     for (const TargetInfo& info : readTargetInfos(result)) {

@@ -42,6 +42,9 @@ public:
         std::string sessionId;
         // Values the program wrote to the tab's properties.
         std::map<BrowserProperty, bool> properties;
+        // The browser told of a change in it (or of it) since the program last began
+        // reading its page.
+        bool changed = true;
     };
 
     explicit TargetRegistry(BrowserConnection& connection);
@@ -58,6 +61,10 @@ public:
 
     // The tabs in order of discovery, from one target list; empty without a browser.
     std::vector<std::string> pageTargets();
+    // The same from a target list the caller asked for.
+    std::vector<std::string> takeTargetList(const nlohmann::json& result);
+    // The tabs in order of discovery, as the events told of them, without asking.
+    std::vector<std::string> knownPages() const;
     bool knows(const std::string& targetId) const { return m_targets.count(targetId) > 0; }
     // The tab; raises Error(member) when it is closed.
     const Target& known(const std::string& member, const std::string& targetId) const;
@@ -76,6 +83,12 @@ public:
     // Raises, focuses and restores the tab's window and selects the tab.
     void activateTarget(const std::string& member, const std::string& targetId);
 
+    // Whether the browser told of a change in the tab since readingPage was last called
+    // for it (a tab never read has changed).
+    bool changed(const std::string& targetId) const;
+    // The program begins reading the tab's page: changes told of from now on count.
+    void readingPage(const std::string& targetId);
+
     std::optional<bool> storedProperty(const std::string& targetId, BrowserProperty property) const;
     void storeProperty(const std::string& targetId, BrowserProperty property, bool value);
 
@@ -90,6 +103,7 @@ private:
     void followed(const TargetInfo& info);
     void attached(const AttachedToTarget& event);
     void detached(const DetachedFromTarget& event);
+    void pageChanged(const std::string& sessionId);
 
     BrowserConnection& m_connection;
     std::vector<TargetListener*> m_listeners;

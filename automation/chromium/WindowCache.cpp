@@ -94,6 +94,37 @@ void WindowCache::setWindowRect(const std::string& member, std::int64_t windowId
                              {{"windowId", windowId}, {"bounds", std::move(bounds)}});
 }
 
+std::int64_t WindowCache::lastWindowOf(const std::string& targetId) const
+{
+    const auto tab = m_tabs.find(targetId);
+    return tab == m_tabs.end() ? 0 : tab->second.windowId;
+}
+
+void WindowCache::takeWindowOf(const std::string& targetId, const WindowOfTarget& window)
+{
+    if (!window.windowId || !m_targets.knows(targetId))
+        return;
+    m_tabs[targetId] = {*window.windowId, m_reuse.now()};
+    remember(*window.windowId, window.bounds);
+}
+
+void WindowCache::takeBounds(std::int64_t windowId, const BoundsReading& bounds)
+{
+    remember(windowId, bounds);
+    // The tabs last seen in it are there still, as far as the program can tell without
+    // asking each.
+    for (auto& [id, tab] : m_tabs) {
+        if (tab.windowId == windowId)
+            tab.stamp = m_reuse.now();
+    }
+}
+
+void WindowCache::forgetWindow(std::int64_t windowId)
+{
+    m_windows.erase(windowId);
+    std::erase_if(m_tabs, [&](const auto& tab) { return tab.second.windowId == windowId; });
+}
+
 void WindowCache::tabShown(const std::string& targetId)
 {
     if (const auto tab = m_tabs.find(targetId); tab != m_tabs.end() && tab->second.windowId != 0)

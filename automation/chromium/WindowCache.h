@@ -44,6 +44,16 @@ public:
     // Forgets everything (the browser is gone).
     void clear();
 
+    // For reading many windows at once: the window the tab was last seen in, however
+    // long ago; 0 when not known.
+    std::int64_t lastWindowOf(const std::string& targetId) const;
+    // Takes in a reading of the tab's window, or of a window's bounds.
+    void takeWindowOf(const std::string& targetId, const WindowOfTarget& window);
+    void takeBounds(std::int64_t windowId, const BoundsReading& bounds);
+    // The window could not be read (it is gone, or its tabs moved): which window each
+    // of its tabs is in is asked again.
+    void forgetWindow(std::int64_t windowId);
+
     void documentGone(const std::string&) override {}
     void targetGone(const std::string& targetId) override { m_tabs.erase(targetId); }
 

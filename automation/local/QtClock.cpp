@@ -4,6 +4,7 @@
 
 #include <QEventLoop>
 #include <QTimer>
+#include <memory>
 
 namespace automation {
 
@@ -13,16 +14,32 @@ class QtTimer : public Timer
 {
 public:
     QtTimer(int intervalMs, std::function<void()> onTick)
+        : m_timer(std::make_unique<QTimer>()), m_ticking(std::make_shared<bool>(false))
     {
-        m_timer.setInterval(intervalMs);
+        m_timer->setInterval(intervalMs);
         // A tick that fails must not take the event loop with it.
-        QObject::connect(&m_timer, &QTimer::timeout,
-                         [tick = std::move(onTick)] { guarded("a timer tick", tick); });
-        m_timer.start();
+        QObject::connect(m_timer.get(), &QTimer::timeout,
+                         [tick = std::move(onTick), ticking = m_ticking] {
+                             *ticking = true;
+                             guarded("a timer tick", tick);
+                             *ticking = false;
+                         });
+        m_timer->start();
     }
+    ~QtTimer() override
+    {
+        m_timer->stop();
+        // A timer stopped by its own tick is still delivering it: it goes once the tick
+        // has returned to the event loop.
+        if (*m_ticking)
+            m_timer.release()->deleteLater();
+    }
+    QtTimer(const QtTimer&) = delete;
+    QtTimer& operator=(const QtTimer&) = delete;
 
 private:
-    QTimer m_timer;
+    std::unique_ptr<QTimer> m_timer;
+    std::shared_ptr<bool> m_ticking;
 };
 
 } // namespace

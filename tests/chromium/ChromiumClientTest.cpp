@@ -50,6 +50,8 @@ struct Model
     // The browser answers nothing at all while stopped.
     bool stopped = false;
     std::vector<json> unanswered;
+    // Tabs that share a window with another (by default each has its own).
+    std::map<std::string, std::int64_t> windowOfTab;
 };
 
 // The page script a call runs: the PageScripts constant its declaration wraps.
@@ -131,10 +133,13 @@ struct ClientOverFakeBrowser : ::testing::Test
             return json{{"sessionId", sessionOf(params["targetId"])}};
         if (method == "Browser.getWindowForTarget") {
             const std::string id = params["targetId"];
-            const auto window = model.windows.find(std::to_string(windowOf(id)));
+            const auto shared = model.windowOfTab.find(id);
+            const std::int64_t windowId =
+                shared == model.windowOfTab.end() ? windowOf(id) : shared->second;
+            const auto window = model.windows.find(std::to_string(windowId));
             if (window == model.windows.end())
                 return json{{"error", {{"code", -32000}, {"message", "No window"}}}};
-            return json{{"windowId", windowOf(id)}, {"bounds", window->second}};
+            return json{{"windowId", windowId}, {"bounds", window->second}};
         }
         if (method == "Browser.getWindowBounds")
             return json{{"bounds", model.windows[std::to_string(params["windowId"].get<long>())]}};
@@ -216,6 +221,40 @@ struct ClientOverFakeBrowser : ::testing::Test
     std::shared_ptr<automation::Browser> tab(const std::string& id)
     {
         return std::make_shared<ChromiumBrowser>(client, id);
+    }
+
+    // Begins a reading of every tab and takes the answers in until it is complete (or
+    // the browser has said all it will say); whether it completed.
+    bool refresh()
+    {
+        bool done = client->beginRefresh();
+        // Each pass takes in one wave of answers; a reading has few waves.
+        for (int i = 0; i < 10 && !done; ++i) {
+            fake->settle();
+            done = client->continueRefresh();
+        }
+        return done;
+    }
+
+    // What the list reads of every tab, as a rebuild reads it.
+    std::vector<std::string> listRows()
+    {
+        std::vector<std::string> rows;
+        automation::LocalFileSystem files;
+        ChromiumWindows windows(client, "/nonexistent", files);
+        for (const std::string& id : client->listedPages()) {
+            const auto browser = tab(id);
+            if (browser->busy()) {
+                rows.push_back("busy");
+                continue;
+            }
+            rows.push_back(browser->LocationName() + " " + browser->LocationURL() + " " +
+                           std::to_string(browser->Height()) + "x" +
+                           std::to_string(browser->Width()) +
+                           (windows.isIconic(browser->hWnd()) ? " min" : "") + " frames " +
+                           std::to_string(browser->Document()->FramesLength()));
+        }
+        return rows;
     }
 
     // The calls that ran this page script.
@@ -762,4 +801,169 @@ TEST_F(ClientOverFakeBrowser, TheTabWhoseTitleWasReadIsTheOneActivatedAndWritten
     }
     ASSERT_TRUE(windows.activateByTitle("Same"));
     EXPECT_EQ(fake->requests("Target.activateTarget").back()["params"]["targetId"], "B");
+}
+
+TEST_F(ClientOverFakeBrowser, ARefreshAsksEachWindowOnceAndEachPageOnceThenTheListReadsNoMore)
+{
+    show({page("A", "http://a/"), page("B", "http://b/"), page("C", "http://c/")});
+    {
+        std::lock_guard lock(model.mutex);
+        // B is a second tab of A's window.
+        model.windowOfTab["B"] = windowOf("A");
+        model.windows["102"]["windowState"] = "minimized";
+    }
+    // The first reading learns the windows and makes the program's world in each page.
+    ASSERT_TRUE(refresh());
+    const std::vector<std::string> first = listRows();
+    EXPECT_EQ(first, (std::vector<std::string>{"Doc http://a/ 600x800 frames 2",
+                                               "Doc http://b/ 600x800 frames 2",
+                                               "Doc http://c/ 24x160 min frames 2"}));
+
+    // Two seconds later: one target list, one bounds call for each of the two windows,
+    // one snapshot for each tab, all sent before any answer is read.
+    clock.sleepUntil(clock.now() + 2s);
+    fake->clearRequests();
+    const std::int64_t before = client->roundTrips();
+    ASSERT_TRUE(refresh());
+    EXPECT_EQ(client->roundTrips() - before, 1 + 2 + 3);
+    EXPECT_EQ(fake->requests("Browser.getWindowBounds").size(), 2u);
+    EXPECT_EQ(fake->requests("Browser.getWindowForTarget").size(), 0u);
+    EXPECT_EQ(scriptCalls(scripts::kSnapshot).size(), 3u);
+    fake->clearRequests();
+    EXPECT_EQ(listRows(), first);
+    EXPECT_TRUE(fake->requests().empty());
+
+    // Nothing happened in any page since: only the windows are asked.
+    clock.sleepUntil(clock.now() + 2s);
+    ASSERT_TRUE(refresh());
+    EXPECT_EQ(client->roundTrips() - before, 6 + 1 + 2);
+    EXPECT_EQ(listRows(), first);
+
+    // What changed in the browser between two readings shows at the next one: the
+    // windows are read every time, a page when the browser told of a change in it.
+    {
+        std::lock_guard lock(model.mutex);
+        model.windows["100"]["height"] = 500;
+        model.windows["102"]["windowState"] = "normal";
+        model.scripted[scripts::kSnapshot] = {
+            {"result",
+             {{"value",
+               {{"ready", "loading"}, {"frames", 0}, {"visible", true}, {"title", "New"}}}}}};
+    }
+    fake->event("Page.frameStartedLoading", {{"frameId", "A"}}, sessionOf("A"));
+    fake->event("Page.frameAttached", {{"frameId", "F"}, {"parentFrameId", "C"}}, sessionOf("C"));
+    fake->settle();
+    clock.sleepUntil(clock.now() + 2s);
+    ASSERT_TRUE(refresh());
+    EXPECT_EQ(listRows(),
+              (std::vector<std::string>{"busy", "Doc http://b/ 500x800 frames 2", "busy"}));
+    // A page read busy is read again until it is not.
+    {
+        std::lock_guard lock(model.mutex);
+        model.scripted.erase(scripts::kSnapshot);
+    }
+    clock.sleepUntil(clock.now() + 2s);
+    ASSERT_TRUE(refresh());
+    EXPECT_EQ(listRows(), (std::vector<std::string>{"Doc http://a/ 500x800 frames 2",
+                                                    "Doc http://b/ 500x800 frames 2",
+                                                    "Doc http://c/ 600x800 frames 2"}));
+}
+
+TEST_F(ClientOverFakeBrowser, AHungPageReadsBusyWithItsLastValuesAndHoldsUpNoOtherTab)
+{
+    show({page("A", "http://a/"), page("B", "http://b/")});
+    ASSERT_TRUE(refresh());
+    ASSERT_EQ(listRows().size(), 2u);
+    {
+        std::lock_guard lock(model.mutex);
+        model.hung.insert(sessionOf("B"));
+    }
+    const auto start = clock.now();
+    EXPECT_FALSE(refresh());
+    // The list looks now: B has not answered, and is not waited for.
+    fake->clearRequests();
+    EXPECT_EQ(listRows(), (std::vector<std::string>{"Doc http://a/ 600x800 frames 2", "busy"}));
+    EXPECT_EQ(since(start), 0ms);
+    EXPECT_TRUE(fake->requests().empty());
+    // Its window is still read from what the reading found.
+    EXPECT_EQ(tab("B")->Height(), 600);
+
+    // The next reading asks B nothing while it holds the last call; once that has taken
+    // longer than a page may, the script holding it is stopped.
+    clock.sleepUntil(clock.now() + 2s);
+    EXPECT_TRUE(refresh());
+    EXPECT_EQ(fake->requests("Runtime.terminateExecution").size(), 1u);
+    for (const json& call : scriptCalls(scripts::kSnapshot))
+        EXPECT_NE(call["sessionId"], sessionOf("B"));
+    EXPECT_EQ(listRows()[1], "busy");
+    // Freed, it is read again at the next reading.
+    clock.sleepUntil(clock.now() + 2s);
+    EXPECT_TRUE(refresh());
+    EXPECT_EQ(listRows(), (std::vector<std::string>{"Doc http://a/ 600x800 frames 2",
+                                                    "Doc http://b/ 600x800 frames 2"}));
+}
+
+TEST_F(ClientOverFakeBrowser, EventsBetweenReadingsShowAtTheNextAndALostBrowserEmptiesTheList)
+{
+    show({page("A", "http://a/"), page("B", "http://b/")});
+    ASSERT_TRUE(refresh());
+    ASSERT_EQ(listRows().size(), 2u);
+    // A navigates and B closes, as the browser's events tell; C opens.
+    fake->event("Target.targetInfoChanged", {{"targetInfo", page("A", "http://a/next")}});
+    fake->event("Target.targetDestroyed", {{"targetId", "B"}});
+    show({page("A", "http://a/next"), page("C", "http://c/")});
+    fake->event("Target.targetCreated", {{"targetInfo", page("C", "http://c/")}});
+    fake->event("Target.attachedToTarget",
+                {{"sessionId", sessionOf("C")}, {"targetInfo", page("C", "http://c/")}});
+    fake->settle();
+    clock.sleepUntil(clock.now() + 2s);
+    ASSERT_TRUE(refresh());
+    fake->clearRequests();
+    EXPECT_EQ(listRows(), (std::vector<std::string>{"Doc http://a/next 600x800 frames 2",
+                                                    "Doc http://c/ 600x800 frames 2"}));
+    EXPECT_TRUE(fake->requests().empty());
+
+    fake->stop();
+    clock.sleepUntil(clock.now() + 2s);
+    EXPECT_TRUE(refresh());
+    EXPECT_TRUE(client->listedPages().empty());
+    EXPECT_THROW(tab("A")->busy(), Error);
+}
+
+TEST_F(ClientOverFakeBrowser, AStoppedBrowserIsNotWaitedForAndItsTabsReadBusyUntilItAnswers)
+{
+    show({page("A", "http://a/"), page("B", "http://b/")});
+    ASSERT_TRUE(refresh());
+    ASSERT_EQ(listRows().size(), 2u);
+    {
+        std::lock_guard lock(model.mutex);
+        model.stopped = true;
+    }
+    const auto start = clock.now();
+    clock.sleepUntil(clock.now() + 2s);
+    EXPECT_FALSE(refresh());
+    EXPECT_EQ(listRows(), (std::vector<std::string>{"busy", "busy"}));
+    // While it still owes the last reading's answers, nothing more goes into its pipe.
+    fake->clearRequests();
+    clock.sleepUntil(clock.now() + 2s);
+    EXPECT_TRUE(refresh());
+    EXPECT_TRUE(fake->requests().empty());
+    EXPECT_EQ(listRows(), (std::vector<std::string>{"busy", "busy"}));
+    EXPECT_EQ(since(start), 4s);
+
+    // It runs again and answers what it owes: the next reading is whole.
+    std::vector<json> owed;
+    {
+        std::lock_guard lock(model.mutex);
+        model.stopped = false;
+        owed = std::move(model.unanswered);
+    }
+    for (const json& request : owed)
+        fake->reply(request, {});
+    fake->settle();
+    client->takeEvents();
+    clock.sleepUntil(clock.now() + 2s);
+    EXPECT_TRUE(refresh());
+    EXPECT_EQ(listRows(), (std::vector<std::string>{"Doc http://a/ 600x800 frames 2",
+                                                    "Doc http://b/ 600x800 frames 2"}));
 }

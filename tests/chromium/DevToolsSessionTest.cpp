@@ -291,3 +291,50 @@ TEST_F(SessionOverPipes, AFloodOfEventsKeepsOnlyTheNewestWithinBounds)
     ASSERT_EQ(events.size(), DevToolsSession::kMaxEvents);
     EXPECT_EQ(events.front()["params"]["n"], 5);
 }
+
+TEST_F(SessionOverPipes, RequestsSentTogetherAreAnsweredInAnyOrderAndOneNotWaitedForIsOverdue)
+{
+    const std::int64_t first = session.postKept(request("Browser.getWindowBounds"));
+    const std::int64_t second = session.postKept(request("Runtime.callFunctionOn", 500ms, "P"));
+    const std::int64_t third = session.postKept(request("Runtime.callFunctionOn", 500ms, "Q"));
+    const std::int64_t fourth = session.postKept(request("Page.getFrameTree", 500ms, "P"));
+    ASSERT_NE(first * second * third * fourth, 0);
+    EXPECT_EQ(session.roundTrips(), 4);
+    // Answers out of order, one an error, one too long to take; the third never comes.
+    std::thread writer = peer.writeLater([&] {
+        peer.write(json{{"id", fourth}, {"result", {{"n", 4}}}});
+        peer.write(json{{"id", first},
+                        {"error", {{"code", -32000}, {"message", "Browser window not found"}}}});
+        peer.write(R"({"id":)" + std::to_string(second) + R"(,"result":{"v":")" +
+                   std::string(automation::limits::kMaxMessage, 'x') + "\"}}");
+        peer.write(json{{"method", "Target.targetCreated"}, {"params", {{"n", 1}}}});
+    });
+    const auto start = clock.now();
+    // Taken in as they come, without waiting for any.
+    while (!session.hasEvents())
+        session.pump();
+    writer.join();
+    EXPECT_EQ(since(start), 0ms);
+
+    EXPECT_EQ(session.takeAnswer(fourth).value_or(json()), json({{"n", 4}}));
+    try {
+        session.takeAnswer(first);
+        ADD_FAILURE() << "an error answer gave a result";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.member(), "LocationURL");
+        EXPECT_NE(std::string(error.what()).find("Browser window not found"), std::string::npos);
+    }
+    EXPECT_THROW(session.takeAnswer(second), Error);
+    EXPECT_FALSE(session.takeAnswer(third).has_value());
+    EXPECT_EQ(session.nextEvent()["params"]["n"], 1);
+
+    // Given up on, it holds its page as a call that ran out of time does, but the
+    // browser is not taken for stopped; its late answer frees the page.
+    session.abandon(third);
+    EXPECT_EQ(session.overdue("Q"), 1);
+    EXPECT_FALSE(session.browserSilent());
+    peer.write(json{{"id", third}, {"result", json::object()}});
+    session.pump();
+    EXPECT_EQ(session.overdue("Q"), 0);
+    EXPECT_THROW(session.takeAnswer(third), Error);
+}
