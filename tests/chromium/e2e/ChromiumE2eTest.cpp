@@ -2,6 +2,7 @@
 #include "automation/Error.h"
 #include "automation/HtmlDocument.h"
 #include "automation/PageWindow.h"
+#include "automation/Shell.h"
 #include "automation/chromium/ChromiumBrowser.h"
 #include "automation/chromium/ChromiumClient.h"
 #include "automation/chromium/ChromiumObjectFactory.h"
@@ -19,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -293,6 +295,116 @@ TEST_F(ChromiumE2e, AHungPageCostsOneShortWaitAndRecovers)
     EXPECT_TRUE(waitFor([&] { return hung->LocationName() == "Hang"; }, 3s));
     hung->Quit();
     calm->Quit();
+}
+
+namespace {
+
+// What a tick of the list shows of one tab.
+struct TickRow
+{
+    bool busy = true;
+    std::string url;
+    std::string title;
+    long height = 0;
+    long width = 0;
+    bool minimized = false;
+};
+
+// One tick as the main window runs it: the reading is begun, its answers are taken in
+// as they come, then the list reads every tab; by target id. The list's reads must
+// need no call of their own.
+std::map<std::string, TickRow> tick(Browser& b)
+{
+    const auto windows = b.factory.createShell()->windows();
+    bool done = windows->beginRefresh();
+    const auto until = std::chrono::steady_clock::now() + 2s;
+    while (!done && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(1ms);
+        done = windows->continueRefresh();
+    }
+    EXPECT_TRUE(done);
+    const std::int64_t before = b.client->roundTrips();
+    std::map<std::string, TickRow> rows;
+    for (const auto& item : windows->items()) {
+        TickRow& row = rows[std::static_pointer_cast<ChromiumBrowser>(item)->targetId()];
+        row.busy = item->busy();
+        if (row.busy)
+            continue;
+        row.url = item->LocationURL();
+        row.title = item->LocationName();
+        row.height = item->Height();
+        row.width = item->Width();
+        row.minimized = b.windows.isIconic(item->hWnd());
+    }
+    EXPECT_EQ(b.client->roundTrips(), before);
+    return rows;
+}
+
+std::string idOf(const std::shared_ptr<automation::Browser>& tab)
+{
+    return std::static_pointer_cast<ChromiumBrowser>(tab)->targetId();
+}
+
+} // namespace
+
+TEST_F(ChromiumE2e, WhatChangedBetweenTwoTicksShowsAtTheNextTick)
+{
+    Browser& b = *shared;
+    const auto moving = b.open(desktop.url("/plain.html"));
+    const auto titled = b.open(desktop.url("/a.html"));
+    const auto shrinking = b.open(desktop.url("/cookie.html"));
+    std::map<std::string, TickRow> rows = tick(b);
+    ASSERT_EQ(rows.count(idOf(moving)), 1u);
+    EXPECT_EQ(rows[idOf(titled)].title, "A page");
+    EXPECT_FALSE(rows[idOf(shrinking)].minimized);
+
+    // Changes the program did not make: straight over the protocol, or by the page.
+    DevToolsSession& protocol = b.client->protocol("test");
+    const auto windowOf = [&](const std::shared_ptr<automation::Browser>& tab) {
+        return automation::chromium::windowOfHandle(tab->hWnd());
+    };
+    const std::int64_t titledWindow = windowOf(titled);
+    const std::int64_t shrinkingWindow = windowOf(shrinking);
+    b.client->evaluate("test", idOf(moving),
+                       "location.href = " + nlohmann::json(desktop.url("/b.html")).dump());
+    b.client->evaluate("test", idOf(titled), "document.title = 'Retitled'");
+    protocol.call({"test",
+                   "Browser.setWindowBounds",
+                   {{"windowId", titledWindow}, {"bounds", {{"width", 700}, {"height", 500}}}},
+                   {},
+                   2000ms});
+    protocol.call({"test",
+                   "Browser.setWindowBounds",
+                   {{"windowId", shrinkingWindow}, {"bounds", {{"windowState", "minimized"}}}},
+                   {},
+                   2000ms});
+    // The two seconds between ticks.
+    std::this_thread::sleep_for(1500ms);
+    rows = tick(b);
+    EXPECT_EQ(rows[idOf(moving)].url, desktop.url("/b.html"));
+    EXPECT_EQ(rows[idOf(moving)].title, "B page");
+    EXPECT_EQ(rows[idOf(titled)].title, "Retitled");
+    EXPECT_EQ(rows[idOf(titled)].width, 700);
+    EXPECT_EQ(rows[idOf(titled)].height, 500);
+    EXPECT_TRUE(rows[idOf(shrinking)].minimized);
+    EXPECT_LE(rows[idOf(shrinking)].height, 25);
+
+    // A tab closed and one opened.
+    protocol.call({"test", "Target.closeTarget", {{"targetId", idOf(moving)}}, {}, 2000ms});
+    const std::string opened = protocol.call({"test",
+                                              "Target.createTarget",
+                                              {{"url", desktop.url("/plain.html")}},
+                                              {},
+                                              2000ms})["targetId"];
+    std::this_thread::sleep_for(1500ms);
+    rows = tick(b);
+    EXPECT_EQ(rows.count(idOf(moving)), 0u);
+    ASSERT_EQ(rows.count(opened), 1u);
+    EXPECT_EQ(rows[opened].url, desktop.url("/plain.html"));
+    EXPECT_EQ(rows[opened].title, "Plain page");
+    for (const auto& tab : {titled, shrinking})
+        tab->Quit();
+    protocol.call({"test", "Target.closeTarget", {{"targetId", opened}}, {}, 2000ms});
 }
 
 TEST(ChromiumE2eLife, AKilledBrowserEmptiesTheListAndTheNextWindowStartsItAgain)
