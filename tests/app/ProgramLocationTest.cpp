@@ -28,7 +28,7 @@ protected:
             qunsetenv("XDG_CONFIG_HOME");
     }
 
-    fs::path root() const { return fs::path(m_root.path().toStdString()); }
+    fs::path root() const { return {m_root.path().toStdString()}; }
     fs::path makeFolder(const std::string& relative) const
     {
         fs::create_directories(root() / relative);
