@@ -186,8 +186,8 @@ BrowserConnection::collect(const std::vector<DevToolsSession::Posted>& posted, D
 {
     if (!m_session) {
         std::vector<DevToolsSession::Answer> answers(posted.size());
-        for (std::size_t i = 0; i < posted.size(); ++i)
-            answers[i].error = Error(posted[i].member, "the browser is gone");
+        for (DevToolsSession::Answer& answer : answers)
+            answer.error = "the browser is gone";
         return answers;
     }
     auto answers = m_session->collect(posted, deadline);

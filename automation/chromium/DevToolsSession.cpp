@@ -170,20 +170,20 @@ std::vector<DevToolsSession::Answer> DevToolsSession::collect(const std::vector<
             try {
                 answer.result = resultOf(one.member, one.method, kept->second);
             } catch (const Error& error) {
-                answer.error = error;
+                answer.error = error.what();
             }
             m_kept.erase(kept);
         } else if (one.id == 0 || !alive()) {
-            answer.error = Error(one.member, "the browser is gone");
+            answer.error = "the browser is gone";
         } else if (m_keep.erase(one.id) != 0) {
             // Unanswered in time: overdue like a call that timed out, and a silent
             // browser is taken for stopped.
             m_overdue[one.id] = one.sessionId;
             if (one.sessionId.empty())
                 fallSilent(one.member);
-            answer.error = Error(one.member, one.method + " got no answer in time");
+            answer.error = one.method + " got no answer in time";
         } else {
-            answer.error = Error(one.member, one.method + " was collected twice");
+            answer.error = one.method + " was collected twice";
         }
     }
     return answers;

@@ -82,7 +82,8 @@ public:
     struct Answer
     {
         nlohmann::json result;
-        std::optional<Error> error;
+        // Why it failed, as call() would have raised it; empty when it was answered.
+        std::optional<std::string> error;
     };
     // Sends the request without waiting and keeps its answer until it is collected.
     Posted postKept(const Request& request);

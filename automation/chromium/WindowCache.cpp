@@ -168,6 +168,7 @@ void WindowCache::awaitRestored(const std::string& member, Deadline deadline)
     std::vector<std::int64_t> waiting(m_restoring.begin(), m_restoring.end());
     for (;;) {
         std::vector<DevToolsSession::Posted> reads;
+        reads.reserve(waiting.size());
         for (const std::int64_t windowId : waiting)
             reads.push_back(m_connection.postKept({member,
                                                    "Browser.getWindowBounds",

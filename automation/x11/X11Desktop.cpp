@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ranges>
 #include <thread>
 
 namespace automation::x11 {
@@ -320,10 +321,10 @@ Hwnd X11Desktop::findByCaption(const std::string& caption)
     if (windows.empty())
         windows = m_x->clientList(false);
     // Stacking order runs bottom to top: the frontmost of several namesakes wins.
-    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-        const auto name = m_x->name(*it);
+    for (const XWindow window : std::ranges::reverse_view(windows)) {
+        const auto name = m_x->name(window);
         if (name && *name == caption)
-            return *it;
+            return window;
     }
     return 0;
 }

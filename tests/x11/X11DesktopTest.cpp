@@ -452,6 +452,7 @@ TEST_F(X11DesktopTest, AWindowDestroyedMidBatchDoesNotFailTheOthers)
 TEST_F(X11DesktopTest, ABatchThatIsNeverConfirmedEndsAtItsOneDeadline)
 {
     std::vector<std::uint32_t> windows;
+    windows.reserve(6);
     for (int i = 0; i < 6; ++i)
         windows.push_back(client->open("無視 " + std::to_string(i)));
     desktop->setSettleTimeout(50ms);

@@ -117,8 +117,7 @@ TEST(TileBenchmark, DISABLED_TilingTwentyWebWindowsOneByOneAgainstOneBatch)
         return call("Browser.getWindowBounds", {{"windowId", windowId}})["bounds"];
     };
     const auto scatter = [&] {
-        for (std::size_t i = 0; i < windowIds.size(); ++i) {
-            const std::int64_t id = windowIds[i];
+        for (const std::int64_t id : windowIds) {
             call("Browser.setWindowBounds",
                  {{"windowId", id}, {"bounds", {{"windowState", "normal"}}}});
         }
