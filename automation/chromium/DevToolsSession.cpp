@@ -3,6 +3,7 @@
 #include "automation/Limits.h"
 #include "automation/chromium/Checked.h"
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -109,16 +110,83 @@ json DevToolsSession::call(const Request& request)
         if (incoming == Incoming::RefusedAnswer)
             throw Error(request.member,
                         request.method + " answered with more than the program reads");
-        if (answer.contains("error")) {
-            std::string reason = request.method;
-            const std::string message =
-                checked::textAt(checked::at(answer, "error"), "message", 1024);
-            if (!message.empty())
-                reason += ": " + message;
-            throw Error(request.member, reason);
-        }
-        return checked::objectAt(answer, "result");
+        return resultOf(request.member, request.method, answer);
     }
+}
+
+json DevToolsSession::resultOf(const std::string& member, const std::string& method,
+                               const json& answer)
+{
+    if (answer.contains("error")) {
+        std::string reason = method;
+        const std::string message = checked::textAt(checked::at(answer, "error"), "message", 1024);
+        if (!message.empty())
+            reason += ": " + message;
+        throw Error(member, reason);
+    }
+    return checked::objectAt(answer, "result");
+}
+
+DevToolsSession::Posted DevToolsSession::postKept(const Request& request)
+{
+    Posted posted{post(request), request.member, request.method, request.sessionId};
+    if (posted.id != 0)
+        m_keep.insert(posted.id);
+    return posted;
+}
+
+std::vector<DevToolsSession::Answer> DevToolsSession::collect(const std::vector<Posted>& posted,
+                                                              Deadline deadline)
+{
+    const auto waiting = [&] {
+        return std::any_of(posted.begin(), posted.end(),
+                           [&](const Posted& one) { return m_keep.count(one.id) != 0; });
+    };
+    if (waiting())
+        ++m_roundTrips;
+    std::string text;
+    json unused;
+    bool open = true;
+    while (open && waiting()) {
+        switch (m_transport->receive(text, deadline)) {
+        case ReceiveResult::Message:
+            dispatch(text, 0, unused);
+            break;
+        case ReceiveResult::Oversized:
+            dispatchRefused(text, 0);
+            break;
+        case ReceiveResult::Timeout:
+        case ReceiveResult::Closed:
+            open = false;
+            break;
+        }
+    }
+
+    std::vector<Answer> answers(posted.size());
+    for (std::size_t i = 0; i < posted.size(); ++i) {
+        const Posted& one = posted[i];
+        Answer& answer = answers[i];
+        if (const auto kept = m_kept.find(one.id); one.id != 0 && kept != m_kept.end()) {
+            try {
+                answer.result = resultOf(one.member, one.method, kept->second);
+            } catch (const Error& error) {
+                answer.error = error.what();
+            }
+            m_kept.erase(kept);
+        } else if (one.id == 0 || !alive()) {
+            answer.error = "the browser is gone";
+        } else if (m_keep.erase(one.id) != 0) {
+            // Unanswered in time: overdue like a call that timed out, and a silent
+            // browser is taken for stopped.
+            m_overdue[one.id] = one.sessionId;
+            if (one.sessionId.empty())
+                fallSilent(one.member);
+            answer.error = one.method + " got no answer in time";
+        } else {
+            answer.error = one.method + " was collected twice";
+        }
+    }
+    return answers;
 }
 
 void DevToolsSession::pump()
@@ -158,6 +226,10 @@ DevToolsSession::Incoming DevToolsSession::dispatch(std::string_view text, std::
         if (!number)
             return Incoming::Other;
         answered(*number);
+        if (m_keep.erase(*number) != 0) {
+            m_kept[*number] = std::move(message);
+            return Incoming::Other;
+        }
         if (*number != waitingFor || waitingFor == 0)
             return Incoming::Other;
         answer = std::move(message);
@@ -182,6 +254,10 @@ DevToolsSession::Incoming DevToolsSession::dispatchRefused(std::string_view head
     if (!id)
         return Incoming::Other;
     answered(*id);
+    if (m_keep.erase(*id) != 0) {
+        m_kept[*id] = {{"error", {{"message", "answered with more than the program reads"}}}};
+        return Incoming::Other;
+    }
     return *id == waitingFor && waitingFor != 0 ? Incoming::RefusedAnswer : Incoming::Other;
 }
 

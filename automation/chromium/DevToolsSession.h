@@ -10,7 +10,10 @@
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace automation::chromium {
 
@@ -65,6 +68,30 @@ public:
     // Reads whatever has arrived without waiting, keeping events.
     void pump();
 
+    // A request sent with post() whose answer is kept for collect(). An id of 0 was
+    // never sent.
+    struct Posted
+    {
+        std::int64_t id = 0;
+        std::string member;
+        std::string method;
+        std::string sessionId;
+    };
+    // What one of several requests awaited together came to: its result, or the error
+    // call() would have raised for it.
+    struct Answer
+    {
+        nlohmann::json result;
+        // Why it failed, as call() would have raised it; empty when it was answered.
+        std::optional<std::string> error;
+    };
+    // Sends the request without waiting and keeps its answer until it is collected.
+    Posted postKept(const Request& request);
+    // Waits until every posted request is answered or the deadline passes, as one round
+    // trip; the answers in the order given. A request left unanswered is overdue, as a
+    // call that ran out of time is.
+    std::vector<Answer> collect(const std::vector<Posted>& posted, Deadline deadline);
+
     // Whether the connection still stands; once it is lost every call fails at once.
     bool alive() const { return !m_transport->closed(); }
     void close() { m_transport->close(); }
@@ -110,6 +137,9 @@ private:
     Incoming dispatchRefused(std::string_view head, std::int64_t waitingFor);
     // An answer to request id came: what waited for it is settled.
     void answered(std::int64_t id);
+    // The result of a call's answer; raises for an answer that reports an error.
+    static nlohmann::json resultOf(const std::string& member, const std::string& method,
+                                   const nlohmann::json& answer);
     void fallSilent(const std::string& member);
 
     std::unique_ptr<Transport> m_transport;
@@ -126,6 +156,9 @@ private:
     std::map<std::int64_t, std::string> m_overdue; // request id -> session id
     bool m_silent = false;
     std::int64_t m_probe = 0;
+    // Posted requests whose answers are kept, and the answers kept so far.
+    std::set<std::int64_t> m_keep;
+    std::map<std::int64_t, nlohmann::json> m_kept;
 };
 
 } // namespace automation::chromium
