@@ -51,6 +51,18 @@ void BridgePeer::closeDescriptor()
     m_alive = false;
 }
 
+const json* BridgePeer::pageList(std::int64_t tabId) const
+{
+    const auto at = m_pageLists.find(tabId);
+    return at == m_pageLists.end() ? nullptr : &at->second;
+}
+
+void BridgePeer::keepPageList(std::int64_t tabId, json list)
+{
+    if (m_model.tab(tabId))
+        m_pageLists[tabId] = std::move(list);
+}
+
 void BridgePeer::die()
 {
     if (!m_alive)
@@ -60,6 +72,7 @@ void BridgePeer::die()
     if (m_fd >= 0)
         ::shutdown(m_fd, SHUT_RDWR);
     m_model = BrowserModel();
+    m_pageLists.clear();
 }
 
 BridgePeer::Read BridgePeer::readOnce()
@@ -92,12 +105,18 @@ void BridgePeer::take(const std::string& text)
     const json message = parseMessage(text);
     const std::string type = checked::lineAt(message, "type", 32);
     if (type == "event") {
+        // Any change to a tab may change its page.
+        if (const auto tab = readId(checked::at(message, "tab"), "id"))
+            m_pageLists.erase(*tab);
+        if (const auto tab = readId(message, "tabId"))
+            m_pageLists.erase(*tab);
         const bool focusBefore = m_model.focusedWindow().has_value();
         m_model.applyEvent(message);
         if (m_onFocus && m_model.focusedWindow() &&
             (checked::lineAt(message, "name", 64) == "windows.onFocusChanged" || !focusBefore))
             m_onFocus();
     } else if (type == "snapshot") {
+        m_pageLists.clear();
         m_model.applySnapshot(message);
         if (m_onFocus && m_model.focusedWindow())
             m_onFocus();

@@ -63,6 +63,13 @@ public:
     // back is truthful.
     std::map<std::pair<std::int64_t, int>, bool>& storedProperties() { return m_properties; }
 
+    // What the page function "list" gave for a tab, kept until the browser says the
+    // tab changed or the program writes to its page, so that rebuilding the list asks
+    // the pages nothing while they stay as they were.
+    const nlohmann::json* pageList(std::int64_t tabId) const;
+    void keepPageList(std::int64_t tabId, nlohmann::json list);
+    void forgetPage(std::int64_t tabId) { m_pageLists.erase(tabId); }
+
     // Requests that waited for a reply.
     std::int64_t roundTrips() const { return m_roundTrips; }
 
@@ -92,6 +99,7 @@ private:
     std::optional<std::int64_t> m_waiting;
     std::optional<nlohmann::json> m_reply;
     std::int64_t m_roundTrips = 0;
+    std::map<std::int64_t, nlohmann::json> m_pageLists;
 };
 
 } // namespace automation::bridged

@@ -95,10 +95,24 @@ BridgedDocument::BridgedDocument(std::shared_ptr<BridgeHub> hub, std::shared_ptr
     : m_hub(std::move(hub)), m_peer(std::move(peer)), m_tabId(tabId)
 {}
 
+json BridgedDocument::list(const std::string& member)
+{
+    if (const json* kept = m_peer->pageList(m_tabId))
+        return *kept;
+    json result = runInTop(*m_peer, member, m_tabId, "list");
+    m_peer->keepPageList(m_tabId, result);
+    return result;
+}
+
+json BridgedDocument::write(const std::string& member, const char* fn, json args)
+{
+    m_peer->forgetPage(m_tabId);
+    return runInTop(*m_peer, member, m_tabId, fn, std::move(args));
+}
+
 std::string BridgedDocument::Title()
 {
-    const json list = runInTop(*m_peer, "Title", m_tabId, "list");
-    std::string title = checked::lineAt(list, "title", limits::kMaxPageText);
+    std::string title = checked::lineAt(list("Title"), "title", limits::kMaxPageText);
     m_hub->noteTitleRead(*m_peer, m_tabId, title);
     return title;
 }
@@ -110,8 +124,7 @@ std::shared_ptr<PageWindow> BridgedDocument::parentwindow()
 
 int BridgedDocument::FramesLength()
 {
-    const json list = runInTop(*m_peer, "Frames", m_tabId, "list");
-    const auto frames = checked::integerAt(list, "frames", 0, limits::kMaxFrames);
+    const auto frames = checked::integerAt(list("Frames"), "frames", 0, limits::kMaxFrames);
     if (!frames)
         throw Error("Frames", "the page gave no frame count");
     return static_cast<int>(*frames);
@@ -131,7 +144,7 @@ std::string BridgedDocument::bodyBackground()
 
 void BridgedDocument::putBodyBackground(const std::string& value)
 {
-    runInTop(*m_peer, "body", m_tabId, "background", {{"value", value}});
+    write("body", "background", {{"value", value}});
 }
 
 std::string BridgedDocument::bodyFontSize()
@@ -141,14 +154,14 @@ std::string BridgedDocument::bodyFontSize()
 
 void BridgedDocument::putBodyFontSize(const std::string& value)
 {
-    runInTop(*m_peer, "body", m_tabId, "fontSize", {{"value", value}});
+    write("body", "fontSize", {{"value", value}});
 }
 
 void BridgedDocument::putColor(DocumentColor color, std::int32_t rgb)
 {
     char html[8];
     std::snprintf(html, sizeof html, "#%06x", static_cast<unsigned>(rgb) & 0xFFFFFFu);
-    runInTop(*m_peer, std::string(memberName(color)), m_tabId, "colors", {{colorKey(color), html}});
+    write(std::string(memberName(color)), "colors", {{colorKey(color), html}});
 }
 
 std::string BridgedDocument::referrer()

@@ -40,6 +40,8 @@ public:
     std::string linkHref(int index) override;
 
 private:
+    nlohmann::json list(const std::string& member);
+    nlohmann::json write(const std::string& member, const char* fn, nlohmann::json args);
     const nlohmann::json& item(const std::string& member, const char* fn,
                                std::optional<nlohmann::json>& held, int index);
 

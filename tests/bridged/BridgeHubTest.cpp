@@ -449,3 +449,49 @@ TEST_F(BridgeHubTest, DamagedAndOversizedMessagesAreSkipped)
     EXPECT_EQ(rows()[1]->LocationName().substr(0, 1), "x");
     EXPECT_EQ(rows()[1]->LocationName().find('\0'), std::string::npos);
 }
+
+TEST_F(BridgeHubTest, RebuildsAskThePageAgainOnlyAfterTheTabChanged)
+{
+    FakeExtension chromium(m_folder.path());
+    chromium.hello("chrome-extension://kmfijapfifagppihhoiacpfmojiefhje/", {window(1)},
+                   {tab(1, 1, "page")});
+    ASSERT_TRUE(until([&] { return rows().size() == 2; }));
+    const auto answerList = [&](int frames) {
+        const json asked = chromium.request();
+        EXPECT_EQ(asked["params"]["fn"], "list");
+        chromium.reply(
+            asked,
+            {{"frames", json::array({json{{"frameId", 0},
+                                          {"result", {{"title", "page"}, {"frames", frames}}}}})}});
+    };
+    int first = 0;
+    whileExtension([&] { answerList(2); }, [&] { first = rows()[1]->Document()->FramesLength(); });
+    EXPECT_EQ(first, 2);
+    // Asked nothing: the tab has not changed.
+    EXPECT_EQ(rows()[1]->Document()->FramesLength(), 2);
+    EXPECT_EQ(rows()[1]->Document()->Title(), "page");
+    EXPECT_EQ(m_hub->peers()[0]->roundTrips(), 1);
+
+    chromium.send({{"type", "event"}, {"name", "tabs.onUpdated"}, {"tab", tab(1, 1, "page")}});
+    ASSERT_TRUE(until([&] { return m_hub->peers()[0]->pageList(1) == nullptr; }));
+    int second = 0;
+    whileExtension([&] { answerList(3); }, [&] { second = rows()[1]->Document()->FramesLength(); });
+    EXPECT_EQ(second, 3);
+
+    // Writing to the page forgets what it said before.
+    whileExtension(
+        [&] {
+            const json asked = chromium.request();
+            EXPECT_EQ(asked["params"]["fn"], "fontSize");
+            EXPECT_EQ(asked["params"]["args"]["value"], "20pt");
+            chromium.reply(asked,
+                           {{"frames", json::array({json{{"frameId", 0}, {"result", "20pt"}}})}});
+            answerList(4);
+        },
+        [&] {
+            auto document = rows()[1]->Document();
+            document->putBodyFontSize("20pt");
+            second = document->FramesLength();
+        });
+    EXPECT_EQ(second, 4);
+}
