@@ -3,39 +3,12 @@
 #include "app/BridgeSetup.h"
 #include "app/GuardedApplication.h"
 #include "app/Program.h"
+#include "app/ProgramLocation.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QStandardPaths>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <unistd.h>
-
-namespace {
-
-// The program folder is the executable's own when it can be written (a build or a
-// portable copy); otherwise the user's configuration folder.
-tabulon::ProgramFiles programFiles()
-{
-    const QFileInfo exe(QCoreApplication::applicationFilePath());
-    tabulon::ProgramFiles files;
-    files.exeName = exe.completeBaseName().toStdString();
-    const QString exeFolder = exe.absolutePath();
-    if (access(QFile::encodeName(exeFolder).constData(), W_OK) == 0) {
-        files.folder = exeFolder.toStdString();
-    } else {
-        const QString config =
-            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-            QStringLiteral("/tabulon");
-        QDir().mkpath(config);
-        files.folder = config.toStdString();
-    }
-    return files;
-}
-
-} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -66,7 +39,9 @@ int main(int argc, char* argv[])
 
     auto backend = tabulon::loadBackend(std::cerr);
     auto platform = backend->platform();
-    tabulon::Program program(platform, programFiles(), [] { QCoreApplication::quit(); });
+    tabulon::Program program(platform,
+                             tabulon::locateProgramFiles(QCoreApplication::applicationFilePath()),
+                             [] { QCoreApplication::quit(); });
     std::string error;
     if (!program.start(error)) {
         std::cerr << "tabulon: cannot start: " << error << '\n';
