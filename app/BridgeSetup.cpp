@@ -15,6 +15,13 @@ BridgeFiles bridgeFilesBesideProgram()
 {
     std::error_code error;
     const fs::path folder = fs::read_symlink("/proc/self/exe", error).parent_path();
+    // Installed: the host in libexec, the extension in the data folder.
+    const fs::path installed = folder.parent_path() / "libexec/tabulon/tabulon-bridge";
+    if (!fs::exists(folder / "tabulon-bridge", error) && fs::exists(installed, error)) {
+        const fs::path data = folder.parent_path() / "share/tabulon";
+        return {installed.string(), (data / "extension").string(),
+                (data / "tabulon-bridge.xpi").string()};
+    }
     return {(folder / "tabulon-bridge").string(), TABULON_EXTENSION_DIR,
             (folder / "tabulon-bridge.xpi").string()};
 }
