@@ -225,14 +225,26 @@ bool BridgedWindowManager::writeFavorite(const std::string& keys)
     std::filesystem::create_directories(m_favoritesFolder, error);
     if (!std::filesystem::is_directory(m_favoritesFolder, error))
         throw Error("SendKeys", "cannot make the Favourites folder " + m_favoritesFolder);
-    if (!m_files.replaceFile(m_favoritesFolder + "/" + *name + ".url", bytes))
-        throw Error("SendKeys", "cannot write the favourite " + *name);
+    if (auto written = m_files.replaceFile(m_favoritesFolder + "/" + *name + ".url", bytes);
+        !written)
+        throw Error("SendKeys",
+                    "cannot write the favourite " + *name + ": " + written.error().detail);
     return true;
 }
 
 ScreenMetrics BridgedWindowManager::screen()
 {
     return m_inner.screen();
+}
+
+void BridgedWindowManager::beginBatch()
+{
+    m_inner.beginBatch();
+}
+
+void BridgedWindowManager::commitBatch()
+{
+    m_inner.commitBatch();
 }
 
 } // namespace automation::bridged

@@ -35,6 +35,10 @@ public:
     void AppActivate(const std::string& caption) override;
     void SendKeys(const std::string& keys) override;
     ScreenMetrics screen() override;
+    // Bridged windows answer through their extension one by one; a batch still lets the
+    // windows underneath move together.
+    void beginBatch() override;
+    void commitBatch() override;
 
 private:
     struct Target

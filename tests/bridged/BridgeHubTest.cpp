@@ -96,6 +96,8 @@ public:
     }
     void SendKeys(const std::string& keys) override { calls.push_back("SendKeys " + keys); }
     ScreenMetrics screen() override { return {}; }
+    void beginBatch() override { calls.push_back("beginBatch"); }
+    void commitBatch() override { calls.push_back("commitBatch"); }
     std::vector<std::string> calls;
 };
 
@@ -365,6 +367,16 @@ TEST_F(BridgeHubTest, NewPagesGoToTheOwnBrowserWhenNoneIsConnected)
 {
     m_objects.createBrowser();
     EXPECT_EQ(m_own.created, 1);
+}
+
+TEST_F(BridgeHubTest, WindowsNotBridgedGoUnderneathInsideTheirBatch)
+{
+    m_windows.beginBatch();
+    m_windows.SetWindowPos(77, 0, 0, 0, 640, 480, 0);
+    m_windows.CloseWindow(78);
+    m_windows.commitBatch();
+    EXPECT_EQ(m_ownWindows.calls, (std::vector<std::string>{"beginBatch", "SetWindowPos",
+                                                            "CloseWindow", "commitBatch"}));
 }
 
 TEST_F(BridgeHubTest, SilentBrowserFailsOnlyTheCommandAtItsDeadline)
