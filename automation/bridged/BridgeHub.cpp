@@ -1,5 +1,6 @@
 #include "automation/bridged/BridgeHub.h"
 
+#include "automation/Error.h"
 #include "automation/bridge/BridgeSocket.h"
 #include "automation/bridged/BridgePeer.h"
 
@@ -163,6 +164,40 @@ std::optional<BridgeHub::TabRef> BridgeHub::findTabByTitle(const std::string& ti
         }
     }
     return std::nullopt;
+}
+
+namespace {
+
+// Reading a browser's windows back after an arrangement: short, since the list
+// goes on without it.
+constexpr std::chrono::milliseconds kReadBackTimeout{1000};
+
+} // namespace
+
+void BridgeHub::windowsArranged()
+{
+    if (m_batchDepth > 0)
+        m_readBackPending = true;
+    else
+        readBackWindows();
+}
+
+void BridgeHub::batchCommitted()
+{
+    if (m_batchDepth > 0 && --m_batchDepth == 0 && m_readBackPending) {
+        m_readBackPending = false;
+        readBackWindows();
+    }
+}
+
+void BridgeHub::readBackWindows()
+{
+    for (const auto& peer : peers()) {
+        skipOnFailure([&] {
+            peer->model().applySnapshot(peer->request("MinimizeAll", "snapshot",
+                                                      nlohmann::json::object(), kReadBackTimeout));
+        });
+    }
 }
 
 } // namespace automation::bridged

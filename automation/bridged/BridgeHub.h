@@ -75,7 +75,17 @@ public:
 
     WaitClock& clock() { return m_clock; }
 
+    // The windows underneath were arranged: every browser is asked where its windows
+    // went (not every browser says when a window is moved by someone else). Inside a
+    // window batch the arrangement is carried out only at its commit, so the browsers
+    // are asked then.
+    void windowsArranged();
+    void batchOpened() { ++m_batchDepth; }
+    void batchCommitted();
+
 private:
+    void readBackWindows();
+
     void accept();
     void watch(BridgePeer& peer);
 
@@ -92,6 +102,8 @@ private:
     std::weak_ptr<BridgePeer> m_titlePeer;
     std::int64_t m_titleTab = 0;
     std::string m_title;
+    int m_batchDepth = 0;
+    bool m_readBackPending = false;
 };
 
 } // namespace automation::bridged

@@ -239,12 +239,14 @@ ScreenMetrics BridgedWindowManager::screen()
 
 void BridgedWindowManager::beginBatch()
 {
+    m_hub->batchOpened();
     m_inner.beginBatch();
 }
 
 void BridgedWindowManager::commitBatch()
 {
     m_inner.commitBatch();
+    m_hub->batchCommitted();
 }
 
 } // namespace automation::bridged

@@ -36,7 +36,8 @@ public:
     void SendKeys(const std::string& keys) override;
     ScreenMetrics screen() override;
     // Bridged windows answer through their extension one by one; a batch still lets the
-    // windows underneath move together.
+    // windows underneath move together, and the browsers are asked where their windows
+    // went once it is carried out.
     void beginBatch() override;
     void commitBatch() override;
 

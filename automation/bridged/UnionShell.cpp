@@ -1,6 +1,5 @@
 #include "automation/bridged/UnionShell.h"
 
-#include "automation/Error.h"
 #include "automation/bridged/BridgeHub.h"
 #include "automation/bridged/BridgePeer.h"
 #include "automation/bridged/BridgedBrowser.h"
@@ -32,10 +31,6 @@ private:
     std::shared_ptr<BridgeHub> m_hub;
 };
 
-// Reading a browser's windows back after an arrangement: short, since the list
-// goes on without it.
-constexpr std::chrono::milliseconds kReadBackTimeout{1000};
-
 } // namespace
 
 UnionShell::UnionShell(std::shared_ptr<Shell> inner, std::shared_ptr<BridgeHub> hub)
@@ -47,38 +42,28 @@ std::shared_ptr<ShellWindows> UnionShell::windows()
     return std::make_shared<UnionShellWindows>(m_inner->windows(), m_hub);
 }
 
-void UnionShell::readBack()
-{
-    for (const auto& peer : m_hub->peers()) {
-        skipOnFailure([&] {
-            peer->model().applySnapshot(peer->request("MinimizeAll", "snapshot",
-                                                      nlohmann::json::object(), kReadBackTimeout));
-        });
-    }
-}
-
 void UnionShell::MinimizeAll()
 {
     m_inner->MinimizeAll();
-    readBack();
+    m_hub->windowsArranged();
 }
 
 void UnionShell::TileVertically()
 {
     m_inner->TileVertically();
-    readBack();
+    m_hub->windowsArranged();
 }
 
 void UnionShell::TileHorizontally()
 {
     m_inner->TileHorizontally();
-    readBack();
+    m_hub->windowsArranged();
 }
 
 void UnionShell::CascadeWindows()
 {
     m_inner->CascadeWindows();
-    readBack();
+    m_hub->windowsArranged();
 }
 
 } // namespace automation::bridged

@@ -25,8 +25,6 @@ public:
     void CascadeWindows() override;
 
 private:
-    void readBack();
-
     std::shared_ptr<Shell> m_inner;
     std::shared_ptr<BridgeHub> m_hub;
 };

@@ -379,6 +379,30 @@ TEST_F(BridgeHubTest, WindowsNotBridgedGoUnderneathInsideTheirBatch)
                                                             "CloseWindow", "commitBatch"}));
 }
 
+TEST_F(BridgeHubTest, InsideABatchBrowsersAreAskedWhereTheirWindowsWentOnlyAtTheCommit)
+{
+    FakeExtension chromium(m_folder.path());
+    chromium.hello("chrome-extension://kmfijapfifagppihhoiacpfmojiefhje/",
+                   {window(3, "normal", true)}, {tab(30, 3, "page")});
+    ASSERT_TRUE(until([&] { return rows().size() == 2; }));
+    const Hwnd hwnd = rows()[1]->hWnd();
+
+    // The desktop minimises the windows only when the batch is committed; a browser asked
+    // before that would still say "normal".
+    m_windows.beginBatch();
+    m_objects.createShell()->MinimizeAll();
+    json asked;
+    whileExtension(
+        [&] {
+            asked = chromium.request();
+            chromium.reply(asked, {{"windows", json::array({window(3, "minimized")})},
+                                   {"tabs", json::array({tab(30, 3, "page")})}});
+        },
+        [&] { m_windows.commitBatch(); });
+    EXPECT_EQ(asked["method"], "snapshot");
+    EXPECT_TRUE(m_windows.IsIconic(hwnd));
+}
+
 TEST_F(BridgeHubTest, SilentBrowserFailsOnlyTheCommandAtItsDeadline)
 {
     FakeExtension chromium(m_folder.path());
