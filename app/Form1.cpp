@@ -188,11 +188,13 @@ void Form1::SavePosition()
     // screen's top or left edge, never changes the stored position.
     if (state() != automation::WindowState::Normal || now.Left < 30 || now.Top < 30)
         return;
-    m_module.WriteIni("Wposition", "x1", std::to_string(now.Left));
-    m_module.WriteIni("Wposition", "y1", std::to_string(now.Top));
-    m_module.WriteIni("Wposition", "x2", std::to_string(now.Width));
-    m_module.WriteIni("Wposition", "y2", std::to_string(now.Height));
-    m_lastSaved = now;
+    // A position that could not be stored is tried again on the next move or tick.
+    bool stored = m_module.WriteIni("Wposition", "x1", std::to_string(now.Left));
+    stored = m_module.WriteIni("Wposition", "y1", std::to_string(now.Top)) && stored;
+    stored = m_module.WriteIni("Wposition", "x2", std::to_string(now.Width)) && stored;
+    stored = m_module.WriteIni("Wposition", "y2", std::to_string(now.Height)) && stored;
+    if (stored)
+        m_lastSaved = now;
 }
 
 // ---- always on top ----

@@ -1,5 +1,10 @@
 #include "app/RealDesktop.h"
 
+#include "app/BridgeWatch.h"
+#include "automation/bridge/BridgeSocket.h"
+#include "automation/bridged/BridgeHub.h"
+#include "automation/bridged/BridgedWindowManager.h"
+#include "automation/bridged/UnionObjectFactory.h"
 #include "automation/chromium/ChromiumClient.h"
 #include "automation/chromium/ChromiumObjectFactory.h"
 #include "automation/chromium/ChromiumWindows.h"
@@ -13,6 +18,8 @@
 #include "automation/real/X11Arranger.h"
 #include "automation/real/XdgScriptingShell.h"
 #include "automation/x11/X11Desktop.h"
+
+#include <iostream>
 
 namespace tabulon {
 
@@ -32,15 +39,25 @@ RealDesktop::RealDesktop(std::unique_ptr<x11::X11Desktop> desktop,
           })),
       m_windows(std::make_unique<RealWindowManager>(*m_desktop, *m_browserWindows)),
       m_clock(std::make_unique<QtClock>()), m_dialogs(std::make_unique<QtDialogs>()),
-      m_launcher(std::make_unique<LocalLauncher>()), m_help(std::make_unique<LocalHelpViewer>())
-{}
+      m_launcher(std::make_unique<LocalLauncher>()), m_help(std::make_unique<LocalHelpViewer>()),
+      m_hub(std::make_shared<bridged::BridgeHub>())
+{
+    // The user's own browsers come in through the bridge's socket; without it the
+    // program still has its own browser.
+    if (const auto error = m_hub->listen(bridge::bridgeFolder()))
+        std::cerr << "tabulon: no bridge to the user's browsers (" << *error << ")\n";
+    m_bridgeWatch = std::make_unique<BridgeWatch>(*m_hub);
+    m_unionObjects = std::make_unique<bridged::UnionObjectFactory>(*m_objects, m_hub);
+    m_unionWindows = std::make_unique<bridged::BridgedWindowManager>(
+        *m_windows, m_hub, m_browserWindows->favoritesFolder(), *m_files);
+}
 
 RealDesktop::~RealDesktop() = default;
 
 Platform RealDesktop::platform()
 {
-    return Platform{*m_objects, *m_windows, *m_launcher, *m_dialogs,
-                    *m_dialogs, *m_help,    *m_clock,    *m_files};
+    return Platform{*m_unionObjects, *m_unionWindows, *m_launcher, *m_dialogs,
+                    *m_dialogs,      *m_help,         *m_clock,    *m_files};
 }
 
 std::string RealDesktop::description() const

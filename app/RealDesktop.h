@@ -21,13 +21,21 @@ class ChromiumWindows;
 namespace x11 {
 class X11Desktop;
 }
+namespace bridged {
+class BridgeHub;
+class BridgedWindowManager;
+class UnionObjectFactory;
+} // namespace bridged
 } // namespace automation
 
 namespace tabulon {
 
-// The real desktop: Chromium's windows over the DevTools protocol, every other window,
-// the main window and the shell's arrangements on X11, and the machine's own clock,
-// dialogs, files, launcher and help viewer.
+class BridgeWatch;
+
+// The real desktop: Chromium's windows over the DevTools protocol, the user's own
+// browsers through the bridge, every other window, the main window and the shell's
+// arrangements on X11, and the machine's own clock, dialogs, files, launcher and help
+// viewer.
 class RealDesktop : public Backend
 {
 public:
@@ -42,6 +50,7 @@ public:
     // program's back.
     automation::chromium::ChromiumClient& browser() { return *m_client; }
     automation::x11::X11Desktop& desktop() { return *m_desktop; }
+    automation::bridged::BridgeHub& bridge() { return *m_hub; }
 
 private:
     std::unique_ptr<automation::LocalFileSystem> m_files;
@@ -55,6 +64,10 @@ private:
     std::unique_ptr<automation::QtDialogs> m_dialogs;
     std::unique_ptr<automation::LocalLauncher> m_launcher;
     std::unique_ptr<automation::LocalHelpViewer> m_help;
+    std::shared_ptr<automation::bridged::BridgeHub> m_hub;
+    std::unique_ptr<BridgeWatch> m_bridgeWatch;
+    std::unique_ptr<automation::bridged::UnionObjectFactory> m_unionObjects;
+    std::unique_ptr<automation::bridged::BridgedWindowManager> m_unionWindows;
 };
 
 } // namespace tabulon

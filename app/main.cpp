@@ -1,43 +1,32 @@
 // Tabulon: lists the open web-browser windows and arranges them.
 #include "app/Backend.h"
+#include "app/BridgeSetup.h"
 #include "app/GuardedApplication.h"
 #include "app/Program.h"
+#include "app/ProgramLocation.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QStandardPaths>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
-#include <unistd.h>
-
-namespace {
-
-// The program folder is the executable's own when it can be written (a build or a
-// portable copy); otherwise the user's configuration folder.
-tabulon::ProgramFiles programFiles()
-{
-    const QFileInfo exe(QCoreApplication::applicationFilePath());
-    tabulon::ProgramFiles files;
-    files.exeName = exe.completeBaseName().toStdString();
-    const QString exeFolder = exe.absolutePath();
-    if (access(QFile::encodeName(exeFolder).constData(), W_OK) == 0) {
-        files.folder = exeFolder.toStdString();
-    } else {
-        const QString config =
-            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-            QStringLiteral("/tabulon");
-        QDir().mkpath(config);
-        files.folder = config.toStdString();
-    }
-    return files;
-}
-
-} // namespace
 
 int main(int argc, char* argv[])
 {
     // A browser that dies under a write must not take the program with it.
     std::signal(SIGPIPE, SIG_IGN);
+    // Setting up the bridge to the user's own browsers needs no display.
+    if (argc == 2 && (std::strcmp(argv[1], "--install-browser-bridge") == 0 ||
+                      std::strcmp(argv[1], "--uninstall-browser-bridge") == 0)) {
+        const char* home = std::getenv("HOME");
+        if (!home || *home != '/') {
+            std::cerr << "tabulon: HOME does not name a folder\n";
+            return 1;
+        }
+        if (std::strcmp(argv[1], "--install-browser-bridge") == 0)
+            return tabulon::installBrowserBridge(home, tabulon::bridgeFilesBesideProgram(),
+                                                 std::cout, std::cerr);
+        return tabulon::uninstallBrowserBridge(home, std::cout, std::cerr);
+    }
     // The real desktop is X11: under a Wayland session the program's windows go to
     // its X server too, so that the window manager can keep them on top.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY") &&
@@ -50,7 +39,9 @@ int main(int argc, char* argv[])
 
     auto backend = tabulon::loadBackend(std::cerr);
     auto platform = backend->platform();
-    tabulon::Program program(platform, programFiles(), [] { QCoreApplication::quit(); });
+    tabulon::Program program(platform,
+                             tabulon::locateProgramFiles(QCoreApplication::applicationFilePath()),
+                             [] { QCoreApplication::quit(); });
     std::string error;
     if (!program.start(error)) {
         std::cerr << "tabulon: cannot start: " << error << '\n';

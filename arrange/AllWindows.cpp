@@ -2,6 +2,7 @@
 
 #include "automation/Error.h"
 #include "automation/Shell.h"
+#include "automation/WindowBatch.h"
 #include "core/Module1.h"
 #include "winlist/WebWindowList.h"
 
@@ -35,6 +36,8 @@ void putAll(const WebWindowList& list, int lastRow,
 
 void minimizeAllWindows(automation::Shell& shell, Module1& module, automation::Hwnd mainWindow)
 {
+    // The window manager carries the whole command out before it is awaited, once.
+    automation::WindowBatch batch(module.platform().windows);
     skipOnFailure([&] { shell.MinimizeAll(); });
     skipOnFailure([&] { module.MinimizeWin(mainWindow); });
     skipOnFailure([&] { module.RestoreWin(mainWindow); });
@@ -42,6 +45,7 @@ void minimizeAllWindows(automation::Shell& shell, Module1& module, automation::H
 
 void restoreWebWindows(const WebWindowList& list, Module1& module)
 {
+    automation::WindowBatch batch(module.platform().windows);
     for (int i = std::min(list.count(), WebWindowList::kTracked); i >= 1; --i) {
         const auto browser = list.WebWin(i);
         if (browser)

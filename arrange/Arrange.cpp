@@ -5,6 +5,7 @@
 #include "automation/HtmlDocument.h"
 #include "automation/PageWindow.h"
 #include "automation/Shell.h"
+#include "automation/WindowBatch.h"
 #include "automation/WindowManager.h"
 #include "core/Module1.h"
 #include "winlist/WebWindowList.h"
@@ -81,6 +82,8 @@ void moveArrangeable(const WebWindowList& list,
 void arrangeByShell(automation::Shell& shell, Module1& module, automation::Hwnd mainWindow,
                     ShellArrangement how)
 {
+    // The window manager carries the whole command out before it is awaited, once.
+    automation::WindowBatch batch(module.platform().windows);
     skipOnFailure([&] { module.MinimizeWin(mainWindow); });
     skipOnFailure([&] {
         switch (how) {
@@ -123,6 +126,7 @@ void tileWebWindows(const WebWindowList& list, automation::WindowManager& window
 
     const Grid grid = tileGrid(k);
     const PixelSize cell = tileCell(screenSize(windows.screen()), grid);
+    automation::WindowBatch batch(windows);
     moveArrangeable(list, [&](automation::Browser& browser, int slot) {
         placeWindow(browser, windows, cell, tileSlot(slot, grid, cell));
     });
@@ -151,6 +155,7 @@ void cascadeWebWindows(const WebWindowList& list, automation::WindowManager& win
         return;
 
     const PixelSize size = cascadeSize(screenSize(windows.screen()), n);
+    automation::WindowBatch batch(windows);
     moveArrangeable(list, [&](automation::Browser& browser, int slot) {
         placeWindow(browser, windows, size, cascadeSlot(slot));
     });

@@ -68,6 +68,16 @@ public:
     // Sends keystrokes, in the notation "%A{ENTER}{TAB}name{ENTER}", to the active window.
     virtual void SendKeys(const std::string& keys) = 0;
     virtual ScreenMetrics screen() = 0;
+
+    // Opens a batch: until it is committed, SetWindowPos, CloseWindow, OpenIcon and the
+    // desktop's arrangements send their changes without waiting for them to be carried
+    // out. Batches nest; only the outermost commit waits. A manager whose changes are
+    // done before the call returns has nothing to batch.
+    virtual void beginBatch() {}
+    // Waits once, up to one deadline, until every change sent in the batch is carried
+    // out (or its window is gone). Never raises: a change that fails is skipped, as a
+    // failing step of a command over many windows is.
+    virtual void commitBatch() {}
 };
 
 } // namespace automation

@@ -3,7 +3,6 @@
 #include "automation/FileSystem.h"
 #include "base/ProfileText.h"
 
-#include <optional>
 #include <utility>
 
 namespace tabulon {
@@ -14,20 +13,21 @@ IniFile::IniFile(automation::FileSystem& files, std::string path)
 
 std::string IniFile::read(std::string_view section, std::string_view key) const
 {
-    const std::optional<std::string> bytes = m_files.readFile(m_path);
+    const FileResult<std::string> bytes = m_files.readFile(m_path);
     if (!bytes)
         return {};
     return profileRead(*bytes, section, key);
 }
 
-bool IniFile::write(std::string_view section, std::string_view key, std::string_view value)
+FileResult<void> IniFile::write(std::string_view section, std::string_view key,
+                                std::string_view value)
 {
-    std::optional<std::string> bytes = m_files.readFile(m_path);
+    FileResult<std::string> bytes = m_files.readFile(m_path);
     if (!bytes) {
         // A file that is there but cannot be read must not be replaced by one key.
-        if (m_files.isFile(m_path))
-            return false;
-        bytes.emplace();
+        if (!bytes.failedFor(FileError::Reason::NotFound))
+            return bytes.error();
+        bytes = std::string();
     }
     return m_files.replaceFile(m_path, profileWrite(*bytes, section, key, value));
 }

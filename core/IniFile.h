@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/FileResult.h"
+
 #include <string>
 #include <string_view>
 
@@ -21,8 +23,8 @@ public:
 
     // "" when the file, the section or the key is missing, or the file cannot be read.
     std::string read(std::string_view section, std::string_view key) const;
-    // Replaces the file atomically; false when it could not be written or read.
-    bool write(std::string_view section, std::string_view key, std::string_view value);
+    // Replaces the file atomically; an error when it could not be written or read.
+    FileResult<void> write(std::string_view section, std::string_view key, std::string_view value);
 
     const std::string& path() const { return m_path; }
 

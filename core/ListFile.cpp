@@ -3,6 +3,7 @@
 #include "automation/FileSystem.h"
 #include "base/Cp932.h"
 
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -20,12 +21,12 @@ void appendLine(std::string& out, const std::string& utf8)
 
 } // namespace
 
-std::optional<std::vector<ListEntry>> readListFile(automation::FileSystem& files,
-                                                   const std::string& path, std::size_t maxEntries)
+FileResult<std::vector<ListEntry>> readListFile(automation::FileSystem& files,
+                                                const std::string& path, std::size_t maxEntries)
 {
     std::vector<ListEntry> entries;
     std::optional<std::string> pendingName;
-    const bool opened = files.readLines(path, [&](std::string_view line) {
+    const FileResult<void> opened = files.readLines(path, [&](std::string_view line) {
         if (entries.size() >= maxEntries)
             return false;
         if (!pendingName) {
@@ -37,7 +38,7 @@ std::optional<std::vector<ListEntry>> readListFile(automation::FileSystem& files
         return entries.size() < maxEntries;
     });
     if (!opened)
-        return std::nullopt;
+        return opened.error();
     if (pendingName && entries.size() < maxEntries)
         entries.push_back({std::move(*pendingName), std::string()});
     return entries;
@@ -53,8 +54,8 @@ std::string formatListFile(const std::vector<ListEntry>& entries)
     return out;
 }
 
-bool writeListFile(automation::FileSystem& files, const std::string& path,
-                   const std::vector<ListEntry>& entries)
+FileResult<void> writeListFile(automation::FileSystem& files, const std::string& path,
+                               const std::vector<ListEntry>& entries)
 {
     return files.replaceFile(path, formatListFile(entries));
 }

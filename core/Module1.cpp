@@ -59,10 +59,20 @@ Module1::Module1(automation::Platform& platform, ProgramFiles files)
       m_ini(platform.files, m_files.settingsPath())
 {}
 
-void Module1::WriteIni(const std::string& section, const std::string& key, const std::string& value)
+bool Module1::WriteIni(const std::string& section, const std::string& key, const std::string& value)
 {
-    // The profile functions' result is not examined; a failed write leaves the old file.
-    m_ini.write(section, key, value);
+    return saved(m_ini.path(), m_ini.write(section, key, value));
+}
+
+bool Module1::saved(const std::string& path, const FileResult<void>& result)
+{
+    if (result) {
+        m_unsaved.erase(path);
+        return true;
+    }
+    if (m_unsaved.insert(path).second)
+        std::cerr << "tabulon: " << path << ": not saved: " << result.error().detail << '\n';
+    return false;
 }
 
 std::string Module1::ReadIni(const std::string& section, const std::string& key) const
@@ -134,16 +144,18 @@ bool Module1::SaveSiteList()
 {
     if (!mayWriteList(m_siteListUnread, m_files.siteListPath()))
         return false;
-    return writeListFile(m_platform.files, m_files.siteListPath(),
-                         tableEntries(SiteList, SiteLast, &SiteEntry::URL));
+    return saved(m_files.siteListPath(),
+                 writeListFile(m_platform.files, m_files.siteListPath(),
+                               tableEntries(SiteList, SiteLast, &SiteEntry::URL)));
 }
 
 bool Module1::SaveAppList()
 {
     if (!mayWriteList(m_appListUnread, m_files.appListPath()))
         return false;
-    return writeListFile(m_platform.files, m_files.appListPath(),
-                         tableEntries(AppList, AppLast, &AppEntry::Path));
+    return saved(m_files.appListPath(),
+                 writeListFile(m_platform.files, m_files.appListPath(),
+                               tableEntries(AppList, AppLast, &AppEntry::Path)));
 }
 
 // A list file that was there but could not be read is not in the table: writing the

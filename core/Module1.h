@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace tabulon {
@@ -57,8 +58,9 @@ public:
     // The main window's common dialog (colour, Open, Save).
     ComDialog ComDialog1;
 
-    // The settings file, key by key.
-    void WriteIni(const std::string& section, const std::string& key, const std::string& value);
+    // The settings file, key by key. False when the key could not be written: the file
+    // keeps what it had, and the reason goes to the log once until a write succeeds.
+    bool WriteIni(const std::string& section, const std::string& key, const std::string& value);
     std::string ReadIni(const std::string& section, const std::string& key) const;
 
     // "0" for handle 0, "L" maximised, "S" minimised, "M" normal.
@@ -79,6 +81,9 @@ public:
 
 private:
     bool mayWriteList(bool& unread, const std::string& path);
+    // Whether the write to path went through; a failure is said on the log, once until
+    // a write to that path succeeds again.
+    bool saved(const std::string& path, const FileResult<void>& result);
 
     automation::Platform& m_platform;
     ProgramFiles m_files;
@@ -86,6 +91,8 @@ private:
     // The list file is there but could not be read: the table does not hold it.
     bool m_siteListUnread = false;
     bool m_appListUnread = false;
+    // Files whose failed write has been said on the log.
+    std::set<std::string> m_unsaved;
 };
 
 // The system folder guessed from the desktop folder: "<drive>\winnt" when the path

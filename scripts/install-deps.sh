@@ -19,6 +19,9 @@ packages=(
   qt6-qpa-plugins libxcb-cursor0
   # the browser bridge: the extension's tests, and Firefox for the end-to-end tests
   nodejs firefox-esr
+  # the package: dpkg-shlibdeps for its Depends, and the checks of the package, its
+  # desktop entry and its AppStream metainfo
+  dpkg-dev lintian desktop-file-utils appstream
   # the text editor the default "メモ帳" entry starts when the desktop has none
   mousepad
 )

@@ -8,7 +8,7 @@ namespace tabulon {
 std::optional<bool> hasUrlLine(automation::FileSystem& files, const std::string& path)
 {
     bool found = false;
-    const bool readable = files.readLines(path, [&](std::string_view line) {
+    const FileResult<void> readable = files.readLines(path, [&](std::string_view line) {
         found = line.rfind("URL=", 0) == 0;
         return !found;
     });

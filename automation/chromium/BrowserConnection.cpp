@@ -174,6 +174,29 @@ std::int64_t BrowserConnection::post(const DevToolsSession::Request& request)
     return m_session ? m_session->post(request) : 0;
 }
 
+DevToolsSession::Posted BrowserConnection::postKept(const DevToolsSession::Request& request)
+{
+    if (!m_session)
+        return {0, request.member, request.method, request.sessionId};
+    return m_session->postKept(request);
+}
+
+std::vector<DevToolsSession::Answer>
+BrowserConnection::collect(const std::vector<DevToolsSession::Posted>& posted, Deadline deadline)
+{
+    if (!m_session) {
+        std::vector<DevToolsSession::Answer> answers(posted.size());
+        for (DevToolsSession::Answer& answer : answers)
+            answer.error = "the browser is gone";
+        return answers;
+    }
+    auto answers = m_session->collect(posted, deadline);
+    deliverEvents();
+    if (m_session && !m_session->alive())
+        lost();
+    return answers;
+}
+
 void BrowserConnection::takeEvents()
 {
     if (!m_session)

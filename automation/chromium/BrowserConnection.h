@@ -13,6 +13,7 @@
 #include <string>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace automation::chromium {
 
@@ -69,6 +70,13 @@ public:
     nlohmann::json call(const DevToolsSession::Request& request);
     // Sends without waiting for the answer (which is dropped); 0 when not sent.
     std::int64_t post(const DevToolsSession::Request& request);
+    // Sends without waiting and keeps the answer for collect(); not sent without a
+    // browser.
+    DevToolsSession::Posted postKept(const DevToolsSession::Request& request);
+    // The answers of requests posted with postKept(), awaited together until the
+    // deadline; each failure is its answer's error, never raised.
+    std::vector<DevToolsSession::Answer> collect(const std::vector<DevToolsSession::Posted>& posted,
+                                                 Deadline deadline);
     // Takes in the events that have arrived, without waiting.
     void takeEvents();
 

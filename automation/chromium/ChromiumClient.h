@@ -112,6 +112,10 @@ public:
     {
         return m_windows.shownTab(windowId);
     }
+    // Window changes made between the two are sent at once and their answers awaited
+    // together (batches nest); the commit never raises.
+    void beginWindowBatch() { m_windows.beginBatch(); }
+    void commitWindowBatch() { m_windows.commitBatch(); }
 
     PageSnapshot snapshot(const std::string& member, const std::string& targetId);
     // Evaluates source text in the program's world of the page; its value. For looking

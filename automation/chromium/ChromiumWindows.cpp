@@ -58,6 +58,16 @@ void ChromiumWindows::restore(Hwnd hwnd)
     }
 }
 
+void ChromiumWindows::beginBatch()
+{
+    m_client->beginWindowBatch();
+}
+
+void ChromiumWindows::commitBatch()
+{
+    m_client->commitWindowBatch();
+}
+
 bool ChromiumWindows::activateByTitle(const std::string& title)
 {
     const auto tab = m_client->findPageByTitle(title);

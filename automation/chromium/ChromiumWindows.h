@@ -32,6 +32,10 @@ public:
     void minimize(Hwnd hwnd);
     // Brings a minimised window back to its earlier state, then raises and focuses it.
     void restore(Hwnd hwnd);
+    // Changes of state, place and size between the two are sent at once and awaited
+    // together; the commit never raises.
+    void beginBatch();
+    void commitBatch();
     // Raises, focuses and restores the tab showing this title; false when none does.
     bool activateByTitle(const std::string& title);
     // Answers the add-to-favourites keystrokes sent to the tab activated last: writes

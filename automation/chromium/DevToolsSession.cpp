@@ -3,6 +3,7 @@
 #include "automation/Limits.h"
 #include "automation/chromium/Checked.h"
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -109,63 +110,115 @@ json DevToolsSession::call(const Request& request)
         if (incoming == Incoming::RefusedAnswer)
             throw Error(request.member,
                         request.method + " answered with more than the program reads");
-        return resultOf(request, answer);
+        return resultOf(request.member, request.method, answer);
     }
 }
 
-json DevToolsSession::resultOf(const Request& request, const json& answer)
+json DevToolsSession::resultOf(const std::string& member, const std::string& method,
+                               const json& answer)
 {
     if (answer.contains("error")) {
-        std::string reason = request.method;
+        std::string reason = method;
         const std::string message = checked::textAt(checked::at(answer, "error"), "message", 1024);
         if (!message.empty())
             reason += ": " + message;
-        throw Error(request.member, reason);
+        throw Error(member, reason);
     }
     return checked::objectAt(answer, "result");
 }
 
-std::int64_t DevToolsSession::postKept(const Request& request)
+DevToolsSession::Posted DevToolsSession::postKept(const Request& request)
 {
-    if (m_silent)
-        return 0;
-    std::int64_t id = 0;
-    try {
-        id = send(request, m_clock.now() + request.timeout);
-    } catch (const Error&) {
-        return 0;
-    }
-    ++m_roundTrips;
-    m_kept.emplace(id, Kept{request, std::nullopt});
-    return id;
+    Posted posted{post(request), request.member, request.method, request.sessionId};
+    if (posted.id != 0)
+        m_keep.insert(posted.id);
+    return posted;
 }
 
-std::optional<json> DevToolsSession::takeAnswer(std::int64_t id)
+std::vector<DevToolsSession::Answer> DevToolsSession::collect(const std::vector<Posted>& posted,
+                                                              Deadline deadline)
 {
-    const auto it = m_kept.find(id);
-    if (it == m_kept.end())
-        throw Error("takeAnswer", "no such request");
-    if (!it->second.answer) {
-        if (!alive()) {
-            const std::string member = it->second.request.member;
-            m_kept.erase(it);
-            throw Error(member, "the browser is gone");
+    const auto waiting = [&] {
+        return std::any_of(posted.begin(), posted.end(),
+                           [&](const Posted& one) { return m_keep.count(one.id) != 0; });
+    };
+    if (waiting())
+        ++m_roundTrips;
+    std::string text;
+    json unused;
+    bool open = true;
+    while (open && waiting()) {
+        switch (m_transport->receive(text, deadline)) {
+        case ReceiveResult::Message:
+            dispatch(text, 0, unused);
+            break;
+        case ReceiveResult::Oversized:
+            dispatchRefused(text, 0);
+            break;
+        case ReceiveResult::Timeout:
+        case ReceiveResult::Closed:
+            open = false;
+            break;
         }
-        return std::nullopt;
     }
-    Kept kept = std::move(it->second);
-    m_kept.erase(it);
-    return resultOf(kept.request, *kept.answer);
+
+    std::vector<Answer> answers(posted.size());
+    for (std::size_t i = 0; i < posted.size(); ++i) {
+        const Posted& one = posted[i];
+        Answer& answer = answers[i];
+        if (const auto kept = m_kept.find(one.id); one.id != 0 && kept != m_kept.end()) {
+            try {
+                answer.result = resultOf(one.member, one.method, kept->second);
+            } catch (const Error& error) {
+                answer.error = error.what();
+            }
+            m_kept.erase(kept);
+        } else if (one.id == 0 || !alive()) {
+            answer.error = "the browser is gone";
+        } else if (m_keep.erase(one.id) != 0) {
+            // Unanswered in time: overdue like a call that timed out, and a silent
+            // browser is taken for stopped.
+            m_overdue[one.id] = one.sessionId;
+            if (one.sessionId.empty())
+                fallSilent(one.member);
+            answer.error = one.method + " got no answer in time";
+        } else {
+            answer.error = one.method + " was collected twice";
+        }
+    }
+    return answers;
 }
 
-void DevToolsSession::abandon(std::int64_t id)
+std::optional<DevToolsSession::Answer> DevToolsSession::takeAnswer(const Posted& posted)
 {
-    const auto it = m_kept.find(id);
-    if (it == m_kept.end())
-        return;
-    if (!it->second.answer)
-        m_overdue[id] = it->second.request.sessionId;
-    m_kept.erase(it);
+    Answer answer;
+    if (const auto kept = m_kept.find(posted.id); posted.id != 0 && kept != m_kept.end()) {
+        try {
+            answer.result = resultOf(posted.member, posted.method, kept->second);
+        } catch (const Error& error) {
+            answer.error = error.what();
+        }
+        m_kept.erase(kept);
+    } else if (posted.id == 0 || !alive()) {
+        m_keep.erase(posted.id);
+        answer.error = "the browser is gone";
+    } else if (m_keep.count(posted.id) != 0) {
+        return std::nullopt;
+    } else {
+        answer.error = posted.method + " was taken twice";
+    }
+    // Each request read this way is one round trip, however many went together.
+    ++m_roundTrips;
+    return answer;
+}
+
+void DevToolsSession::abandon(const Posted& posted)
+{
+    if (m_keep.erase(posted.id) != 0) {
+        m_overdue[posted.id] = posted.sessionId;
+        ++m_roundTrips;
+    }
+    m_kept.erase(posted.id);
 }
 
 void DevToolsSession::pump()
@@ -205,8 +258,8 @@ DevToolsSession::Incoming DevToolsSession::dispatch(std::string_view text, std::
         if (!number)
             return Incoming::Other;
         answered(*number);
-        if (const auto kept = m_kept.find(*number); kept != m_kept.end()) {
-            kept->second.answer = std::move(message);
+        if (m_keep.erase(*number) != 0) {
+            m_kept[*number] = std::move(message);
             return Incoming::Other;
         }
         if (*number != waitingFor || waitingFor == 0)
@@ -233,9 +286,8 @@ DevToolsSession::Incoming DevToolsSession::dispatchRefused(std::string_view head
     if (!id)
         return Incoming::Other;
     answered(*id);
-    if (const auto kept = m_kept.find(*id); kept != m_kept.end()) {
-        kept->second.answer =
-            json{{"error", {{"message", "answered with more than the program reads"}}}};
+    if (m_keep.erase(*id) != 0) {
+        m_kept[*id] = {{"error", {{"message", "answered with more than the program reads"}}}};
         return Incoming::Other;
     }
     return *id == waitingFor && waitingFor != 0 ? Incoming::RefusedAnswer : Incoming::Other;

@@ -11,7 +11,9 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace automation::chromium {
 
@@ -66,18 +68,37 @@ public:
     // Reads whatever has arrived without waiting, keeping events.
     void pump();
 
-    // Sends the request without waiting; its answer is kept for takeAnswer. Many such
-    // requests may be on their way together. Returns its id, 0 when it could not be
-    // sent (the browser is gone or taken for stopped).
-    std::int64_t postKept(const Request& request);
-    // The answer to a request sent with postKept, once it has come (reading what has
-    // arrived is pump's): the result object, or Error(member) for a protocol error.
-    // Nothing while it has not come.
-    std::optional<nlohmann::json> takeAnswer(std::int64_t id);
-    // A request sent with postKept that is no longer waited for: it counts as overdue
-    // until its late answer comes, as a call that ran out of time does, but the
-    // browser is not taken for stopped for it.
-    void abandon(std::int64_t id);
+    // A request sent with post() whose answer is kept for collect(). An id of 0 was
+    // never sent.
+    struct Posted
+    {
+        std::int64_t id = 0;
+        std::string member;
+        std::string method;
+        std::string sessionId;
+    };
+    // What one of several requests awaited together came to: its result, or the error
+    // call() would have raised for it.
+    struct Answer
+    {
+        nlohmann::json result;
+        // Why it failed, as call() would have raised it; empty when it was answered.
+        std::optional<std::string> error;
+    };
+    // Sends the request without waiting and keeps its answer until it is collected.
+    Posted postKept(const Request& request);
+    // Waits until every posted request is answered or the deadline passes, as one round
+    // trip; the answers in the order given. A request left unanswered is overdue, as a
+    // call that ran out of time is.
+    std::vector<Answer> collect(const std::vector<Posted>& posted, Deadline deadline);
+    // The answer to a posted request once it has come, without waiting (reading what
+    // has arrived is pump's); nothing while it has not. A request never sent, or one
+    // whose browser is gone, is answered with that error.
+    std::optional<Answer> takeAnswer(const Posted& posted);
+    // A posted request that is no longer waited for: it counts as overdue until its
+    // late answer comes, as a call that ran out of time does, but the browser is not
+    // taken for stopped for it.
+    void abandon(const Posted& posted);
 
     // Whether the connection still stands; once it is lost every call fails at once.
     bool alive() const { return !m_transport->closed(); }
@@ -124,16 +145,10 @@ private:
     Incoming dispatchRefused(std::string_view head, std::int64_t waitingFor);
     // An answer to request id came: what waited for it is settled.
     void answered(std::int64_t id);
+    // The result of a call's answer; raises for an answer that reports an error.
+    static nlohmann::json resultOf(const std::string& member, const std::string& method,
+                                   const nlohmann::json& answer);
     void fallSilent(const std::string& member);
-    // The result of an answer, or the error it names.
-    static nlohmann::json resultOf(const Request& request, const nlohmann::json& answer);
-
-    struct Kept
-    {
-        Request request;
-        // The whole answer once it came; an error object for one refused unread.
-        std::optional<nlohmann::json> answer;
-    };
 
     std::unique_ptr<Transport> m_transport;
     WaitClock& m_clock;
@@ -147,9 +162,11 @@ private:
     std::deque<Event> m_events;
     std::size_t m_eventBytes = 0;
     std::map<std::int64_t, std::string> m_overdue; // request id -> session id
-    std::map<std::int64_t, Kept> m_kept;
     bool m_silent = false;
     std::int64_t m_probe = 0;
+    // Posted requests whose answers are kept, and the answers kept so far.
+    std::set<std::int64_t> m_keep;
+    std::map<std::int64_t, nlohmann::json> m_kept;
 };
 
 } // namespace automation::chromium

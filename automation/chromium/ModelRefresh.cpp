@@ -94,11 +94,11 @@ void ModelRefresh::post(const Pending& pending, const std::string& method, json 
         return;
     const ChromiumSettings& settings = m_connection.settings();
     const bool inPage = !sessionId.empty();
-    const std::int64_t id = m_connection.session(kMember).postKept(
+    DevToolsSession::Posted posted = m_connection.session(kMember).postKept(
         {kMember, method, std::move(params), sessionId,
          inPage ? settings.pageTimeout : settings.browserTimeout});
-    if (id != 0)
-        m_pending.emplace(id, pending);
+    if (posted.id != 0)
+        m_pending.emplace(posted.id, std::make_pair(std::move(posted), pending));
     else if (inPage)
         m_pages.markBusy(pending.targetId);
 }
@@ -151,24 +151,20 @@ bool ModelRefresh::poll()
         return true;
     }
     DevToolsSession& session = m_connection.session(kMember);
-    std::vector<std::pair<Pending, std::optional<json>>> ready;
+    std::vector<std::pair<Pending, DevToolsSession::Answer>> ready;
     for (auto it = m_pending.begin(); it != m_pending.end();) {
-        try {
-            auto answer = session.takeAnswer(it->first);
-            if (!answer) {
-                ++it;
-                continue;
-            }
-            ready.emplace_back(it->second, std::move(answer));
-        } catch (const Error&) {
-            ready.emplace_back(it->second, std::nullopt);
+        auto answer = session.takeAnswer(it->second.first);
+        if (!answer) {
+            ++it;
+            continue;
         }
+        ready.emplace_back(it->second.second, std::move(*answer));
         it = m_pending.erase(it);
     }
-    for (const auto& [pending, result] : ready) {
+    for (const auto& [pending, answer] : ready) {
         try {
-            if (result)
-                answered(pending, *result);
+            if (!answer.error)
+                answered(pending, answer.result);
             else
                 failed(pending);
         } catch (const Error&) {
@@ -274,15 +270,25 @@ void ModelRefresh::finish()
     poll();
     if (m_connection.connected() && m_generation == m_connection.generation()) {
         DevToolsSession& session = m_connection.session(kMember);
-        for (const auto& [id, pending] : m_pending) {
-            session.abandon(id);
+        bool browserLate = false;
+        for (const auto& [id, request] : m_pending) {
+            const Pending& pending = request.second;
+            session.abandon(request.first);
             if (pending.step == Step::World || pending.step == Step::Mark ||
                 pending.step == Step::Snapshot)
                 pageSilent(pending.targetId);
+            else
+                browserLate = true;
+        }
+        // The browser itself has not answered: what any tab shows now is unknown, and
+        // its window cannot be read without waiting.
+        if (browserLate) {
+            for (const std::string& id : m_targets.knownPages())
+                m_pages.markBusy(id);
         }
     }
     const bool listed = std::none_of(m_pending.begin(), m_pending.end(),
-                                     [](const auto& p) { return p.second.step == Step::Targets; });
+                                     [](const auto& p) { return p.second.second.step == Step::Targets; });
     m_pending.clear();
     if (!listed)
         listFound(m_targets.knownPages());

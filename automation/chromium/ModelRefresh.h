@@ -83,7 +83,8 @@ private:
     PageCalls& m_pages;
     ReadReuse& m_reuse;
     std::uint64_t m_generation = 0;
-    std::map<std::int64_t, Pending> m_pending;
+    // Requests on their way, by id, with what each was sent for.
+    std::map<std::int64_t, std::pair<DevToolsSession::Posted, Pending>> m_pending;
     // What this reading has asked already.
     std::set<std::string> m_askedTabs;
     std::set<std::int64_t> m_askedWindows;

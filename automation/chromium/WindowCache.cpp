@@ -2,6 +2,8 @@
 
 #include "automation/Error.h"
 
+#include <utility>
+
 namespace automation::chromium {
 
 using nlohmann::json;
@@ -14,6 +16,10 @@ void WindowCache::clear()
 {
     m_windows.clear();
     m_tabs.clear();
+    // What the batch sent went to a browser that is gone.
+    m_posted.clear();
+    m_restoring.clear();
+    m_held.clear();
 }
 
 const WindowBounds& WindowCache::remember(std::int64_t windowId, const BoundsReading& bounds)
@@ -58,15 +64,57 @@ WindowBounds WindowCache::windowBounds(const std::string& member, std::int64_t w
 void WindowCache::setWindowState(const std::string& member, std::int64_t windowId,
                                  WindowState state)
 {
+    sendBounds(member, windowId, {{"windowState", protocolName(state)}});
+}
+
+void WindowCache::sendBounds(const std::string& member, std::int64_t windowId, json bounds)
+{
     m_reuse.invalidate();
-    m_connection.browserCall(
-        member, "Browser.setWindowBounds",
-        {{"windowId", windowId}, {"bounds", {{"windowState", protocolName(state)}}}});
+    json params = {{"windowId", windowId}, {"bounds", std::move(bounds)}};
+    if (m_batchDepth > 0) {
+        m_connection.session(member);
+        m_posted.push_back(m_connection.postKept({member,
+                                                  "Browser.setWindowBounds",
+                                                  std::move(params),
+                                                  {},
+                                                  m_connection.settings().browserTimeout}));
+        return;
+    }
+    m_connection.browserCall(member, "Browser.setWindowBounds", std::move(params));
+}
+
+void WindowCache::sendRect(const std::string& member, std::int64_t windowId, const WindowRect& rect)
+{
+    json bounds = json::object();
+    const auto put = [&](const char* key, const std::optional<int>& value) {
+        if (value)
+            bounds[key] = *value;
+    };
+    put("left", rect.left);
+    put("top", rect.top);
+    put("width", rect.width);
+    put("height", rect.height);
+    sendBounds(member, windowId, std::move(bounds));
 }
 
 void WindowCache::setWindowRect(const std::string& member, std::int64_t windowId,
                                 const WindowRect& rect)
 {
+    if (m_batchDepth > 0) {
+        // In a batch the restore is sent now and the place or size once every window
+        // of the batch being restored has come back, so they wait for it together.
+        if (m_restoring.count(windowId) == 0 &&
+            windowBounds(member, windowId).state != WindowState::Normal) {
+            setWindowState(member, windowId, WindowState::Normal);
+            m_restoring.insert(windowId);
+        }
+        if (m_restoring.count(windowId) != 0) {
+            m_held.push_back({member, windowId, rect});
+            return;
+        }
+        sendRect(member, windowId, rect);
+        return;
+    }
     // The browser changes the geometry only of a window in the normal state, and
     // not in the same call that changes the state.
     if (windowBounds(member, windowId).state != WindowState::Normal) {
@@ -80,18 +128,70 @@ void WindowCache::setWindowRect(const std::string& member, std::int64_t windowId
             m_reuse.invalidate();
         }
     }
-    json bounds = json::object();
-    const auto put = [&](const char* key, const std::optional<int>& value) {
-        if (value)
-            bounds[key] = *value;
-    };
-    put("left", rect.left);
-    put("top", rect.top);
-    put("width", rect.width);
-    put("height", rect.height);
+    sendRect(member, windowId, rect);
+}
+
+void WindowCache::beginBatch()
+{
+    ++m_batchDepth;
+}
+
+void WindowCache::commitBatch()
+{
+    if (m_batchDepth == 0 || --m_batchDepth > 0)
+        return;
+    // Still a batch while what was held back is sent: it is posted like the rest.
+    m_batchDepth = 1;
+    WaitClock& clock = m_connection.clock();
+    const std::chrono::milliseconds timeout = m_connection.settings().browserTimeout;
+    if (!m_held.empty()) {
+        awaitRestored(m_held.front().member, clock.now() + timeout / 2);
+        // Sent in the order they were asked; a window that is gone fails on its own.
+        for (const HeldRect& held : std::exchange(m_held, {})) {
+            try {
+                sendRect(held.member, held.windowId, held.rect);
+            } catch (const Error&) {
+            }
+        }
+    }
+    m_restoring.clear();
+    m_batchDepth = 0;
+    const auto posted = std::exchange(m_posted, {});
+    if (!posted.empty())
+        m_connection.collect(posted, clock.now() + timeout);
     m_reuse.invalidate();
-    m_connection.browserCall(member, "Browser.setWindowBounds",
-                             {{"windowId", windowId}, {"bounds", std::move(bounds)}});
+}
+
+void WindowCache::awaitRestored(const std::string& member, Deadline deadline)
+{
+    WaitClock& clock = m_connection.clock();
+    std::vector<std::int64_t> waiting(m_restoring.begin(), m_restoring.end());
+    for (;;) {
+        std::vector<DevToolsSession::Posted> reads;
+        reads.reserve(waiting.size());
+        for (const std::int64_t windowId : waiting)
+            reads.push_back(m_connection.postKept({member,
+                                                   "Browser.getWindowBounds",
+                                                   {{"windowId", windowId}},
+                                                   {},
+                                                   m_connection.settings().browserTimeout}));
+        const auto answers = m_connection.collect(reads, deadline);
+        std::vector<std::int64_t> still;
+        for (std::size_t i = 0; i < waiting.size(); ++i) {
+            // A window that cannot be read is gone: its change fails when it is sent.
+            if (answers[i].error)
+                continue;
+            BoundsReading bounds;
+            if (!skipOnFailure([&] { bounds = readWindowBounds(answers[i].result); }))
+                continue;
+            if (remember(waiting[i], bounds).state != WindowState::Normal)
+                still.push_back(waiting[i]);
+        }
+        waiting = std::move(still);
+        if (waiting.empty() || clock.now() >= deadline)
+            return;
+        clock.sleepFor(std::chrono::milliseconds(10));
+    }
 }
 
 std::int64_t WindowCache::lastWindowOf(const std::string& targetId) const

@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace automation::chromium {
 
@@ -41,6 +43,14 @@ public:
     // The tab shows in its window (when the program knows which window that is).
     void tabShown(const std::string& targetId);
 
+    // Opens a batch: until it is committed, changes of state, place and size are sent
+    // without waiting for their answers. Batches nest.
+    void beginBatch();
+    // Sends what waited for a window to come back to the normal state once every such
+    // window has, then awaits every answer together, with one deadline. Never raises:
+    // a change that failed is skipped.
+    void commitBatch();
+
     // Forgets everything (the browser is gone).
     void clear();
 
@@ -70,13 +80,32 @@ private:
         ReadReuse::Stamp stamp;
     };
 
+    // A place or size held back until its window is in the normal state.
+    struct HeldRect
+    {
+        std::string member;
+        std::int64_t windowId = 0;
+        WindowRect rect;
+    };
+
     const WindowBounds& remember(std::int64_t windowId, const BoundsReading& bounds);
+    void sendState(const std::string& member, std::int64_t windowId, WindowState state);
+    void sendRect(const std::string& member, std::int64_t windowId, const WindowRect& rect);
+    void sendBounds(const std::string& member, std::int64_t windowId, nlohmann::json bounds);
+    // Waits, polling every window at once, until the windows being restored are in the
+    // normal state or the deadline passes; a window that is gone is left out.
+    void awaitRestored(const std::string& member, Deadline deadline);
 
     BrowserConnection& m_connection;
     TargetRegistry& m_targets;
     ReadReuse& m_reuse;
     std::map<std::int64_t, Window> m_windows;
     std::map<std::string, TabWindow> m_tabs;
+
+    int m_batchDepth = 0;
+    std::vector<DevToolsSession::Posted> m_posted;
+    std::set<std::int64_t> m_restoring;
+    std::vector<HeldRect> m_held;
 };
 
 } // namespace automation::chromium

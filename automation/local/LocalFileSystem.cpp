@@ -9,12 +9,17 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
 
 namespace automation {
+
+using tabulon::FileError;
+using tabulon::FileResult;
+using Reason = tabulon::FileError::Reason;
 
 namespace {
 
@@ -122,6 +127,17 @@ std::string megabytes(std::size_t bytes)
     return std::to_string(bytes >> 20) + " MiB";
 }
 
+FileError systemError(int error)
+{
+    return {error == ENOENT || error == ENOTDIR ? Reason::NotFound : Reason::Failed,
+            std::strerror(error)};
+}
+
+FileError tooLarge()
+{
+    return {Reason::TooLarge, "larger than " + megabytes(FileSystem::kMaxFileBytes)};
+}
+
 } // namespace
 
 LocalFileSystem::LocalFileSystem(std::ostream& log) : m_log(log) {}
@@ -134,33 +150,38 @@ void LocalFileSystem::report(const std::string& path, const std::string& what)
         m_log << "tabulon: " << path << ": " << what << '\n' << std::flush;
 }
 
+FileError LocalFileSystem::unread(const std::string& path, FileError error)
+{
+    if (error.reason == Reason::TooLarge)
+        report(path, "left unread and untouched: " + error.detail);
+    else if (error.reason != Reason::NotFound)
+        report(path, "left unread: " + error.detail);
+    return error;
+}
+
 void LocalFileSystem::readWell(const std::string& path)
 {
     m_reported.erase(path);
 }
 
-// Opens an ordinary file for reading; -1 for anything else. Opening does not wait for
-// a FIFO's writer or a device, and a terminal never becomes the program's own.
-int LocalFileSystem::openForReading(const std::string& path)
+// Opens an ordinary file for reading. Opening does not wait for a FIFO's writer or a
+// device, and a terminal never becomes the program's own.
+FileResult<int> LocalFileSystem::openForReading(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT && errno != ENOTDIR)
-            report(path, std::string("left unread: ") + std::strerror(errno));
-        return -1;
-    }
+    if (fd < 0)
+        return unread(path, systemError(errno));
     struct stat st;
-    std::string refusal;
+    std::optional<FileError> refusal;
     if (::fstat(fd, &st) != 0)
-        refusal = std::string("left unread: ") + std::strerror(errno);
+        refusal = FileError{Reason::Failed, std::strerror(errno)};
     else if (!S_ISREG(st.st_mode))
-        refusal = "left unread: not an ordinary file";
+        refusal = FileError{Reason::NotOrdinaryFile, "not an ordinary file"};
     else if (static_cast<std::uintmax_t>(st.st_size) > kMaxFileBytes)
-        refusal = "left unread and untouched: larger than " + megabytes(kMaxFileBytes);
-    if (!refusal.empty()) {
-        report(path, refusal);
+        refusal = tooLarge();
+    if (refusal) {
         ::close(fd);
-        return -1;
+        return unread(path, std::move(*refusal));
     }
     return fd;
 }
@@ -194,11 +215,12 @@ std::vector<std::string> LocalFileSystem::listFiles(const std::string& folder,
     return names;
 }
 
-std::optional<std::string> LocalFileSystem::readFile(const std::string& path)
+FileResult<std::string> LocalFileSystem::readFile(const std::string& path)
 {
-    FileDescriptor fd(openForReading(path));
-    if (fd.get() < 0)
-        return std::nullopt;
+    FileResult<int> opened = openForReading(path);
+    if (!opened)
+        return opened.error();
+    FileDescriptor fd(*opened);
     std::string bytes;
     struct stat st;
     if (::fstat(fd.get(), &st) == 0 && st.st_size > 0)
@@ -206,29 +228,26 @@ std::optional<std::string> LocalFileSystem::readFile(const std::string& path)
     std::vector<char> buffer(kReadChunk);
     while (true) {
         const ssize_t n = readSome(fd.get(), buffer.data(), buffer.size());
-        if (n < 0) {
-            report(path, std::string("left unread: ") + std::strerror(errno));
-            return std::nullopt;
-        }
+        if (n < 0)
+            return unread(path, systemError(errno));
         if (n == 0)
             break;
         // A file can grow while it is read, or claim no size at all.
-        if (bytes.size() + static_cast<std::size_t>(n) > kMaxFileBytes) {
-            report(path, "left unread and untouched: larger than " + megabytes(kMaxFileBytes));
-            return std::nullopt;
-        }
+        if (bytes.size() + static_cast<std::size_t>(n) > kMaxFileBytes)
+            return unread(path, tooLarge());
         bytes.append(buffer.data(), static_cast<std::size_t>(n));
     }
     readWell(path);
     return bytes;
 }
 
-bool LocalFileSystem::readLines(const std::string& path,
-                                const std::function<bool(std::string_view)>& onLine)
+FileResult<void> LocalFileSystem::readLines(const std::string& path,
+                                            const std::function<bool(std::string_view)>& onLine)
 {
-    FileDescriptor fd(openForReading(path));
-    if (fd.get() < 0)
-        return false;
+    FileResult<int> opened = openForReading(path);
+    if (!opened)
+        return opened.error();
+    FileDescriptor fd(*opened);
     std::vector<char> buffer(kReadChunk);
     // The start of a line that runs past the end of the buffer.
     std::string partial;
@@ -250,21 +269,17 @@ bool LocalFileSystem::readLines(const std::string& path,
             report(path, "lines longer than " + megabytes(kMaxLineBytes) + " were cut");
         else
             readWell(path);
-        return true;
+        return FileResult<void>();
     };
     while (true) {
         const ssize_t got = readSome(fd.get(), buffer.data(), buffer.size());
-        if (got < 0) {
-            report(path, std::string("left unread: ") + std::strerror(errno));
-            return false;
-        }
+        if (got < 0)
+            return unread(path, systemError(errno));
         if (got == 0)
             break;
         total += static_cast<std::size_t>(got);
-        if (total > kMaxFileBytes) {
-            report(path, "left unread and untouched: larger than " + megabytes(kMaxFileBytes));
-            return false;
-        }
+        if (total > kMaxFileBytes)
+            return unread(path, tooLarge());
         const char* data = buffer.data();
         const auto size = static_cast<std::size_t>(got);
         std::size_t i = 0;
@@ -303,7 +318,7 @@ bool LocalFileSystem::readLines(const std::string& path,
     return finish();
 }
 
-bool LocalFileSystem::replaceFile(const std::string& path, std::string_view bytes)
+FileResult<void> LocalFileSystem::replaceFile(const std::string& path, std::string_view bytes)
 {
     const std::string target = writeTarget(path);
     const std::filesystem::path targetPath(target);
@@ -312,14 +327,14 @@ bool LocalFileSystem::replaceFile(const std::string& path, std::string_view byte
         folder = ".";
     const std::string name = targetPath.filename().string();
     if (name.empty())
-        return false;
+        return FileError{Reason::NotOrdinaryFile, "not a file name"};
 
     struct stat old;
     const bool existed = ::stat(target.c_str(), &old) == 0;
     // A folder, a FIFO or a device in the file's place is not the program's to replace.
     if (existed && !S_ISREG(old.st_mode)) {
         report(path, "left unwritten: not an ordinary file");
-        return false;
+        return FileError{Reason::NotOrdinaryFile, "not an ordinary file"};
     }
 
     // Hidden, next to the file so the rename stays on one file system; the name is
@@ -327,9 +342,10 @@ bool LocalFileSystem::replaceFile(const std::string& path, std::string_view byte
     std::string pattern = folder + "/." + name.substr(0, 200) + ".XXXXXX";
     FileDescriptor fd(::mkostemp(pattern.data(), O_CLOEXEC));
     if (fd.get() < 0)
-        return false;
+        return FileError{Reason::Failed, std::strerror(errno)};
     const std::string temporary = pattern;
 
+    // The first call to fail leaves its reason in errno; the later ones are skipped.
     bool ok = writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
     if (ok && existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
         if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
@@ -340,15 +356,21 @@ bool LocalFileSystem::replaceFile(const std::string& path, std::string_view byte
         const mode_t mode = existed ? (old.st_mode & 07777) : (0644 & ~currentUmask());
         ok = ::fchmod(fd.get(), mode) == 0;
     }
-    ok = fd.close() && ok;
-    if (ok)
-        ok = ::rename(temporary.c_str(), target.c_str()) == 0;
+    int error = ok ? 0 : errno;
+    if (!fd.close() && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
     if (!ok) {
         ::unlink(temporary.c_str());
-        return false;
+        return FileError{Reason::Failed, std::strerror(error)};
     }
     syncFolder(folder);
-    return true;
+    return {};
 }
 
 bool LocalFileSystem::DeleteFile(const std::string& path)

@@ -20,17 +20,20 @@ public:
     bool isFile(const std::string& path) override;
     std::vector<std::string> listFiles(const std::string& folder,
                                        const std::string& suffix) override;
-    std::optional<std::string> readFile(const std::string& path) override;
-    bool readLines(const std::string& path,
-                   const std::function<bool(std::string_view)>& onLine) override;
+    tabulon::FileResult<std::string> readFile(const std::string& path) override;
+    tabulon::FileResult<void>
+    readLines(const std::string& path,
+              const std::function<bool(std::string_view)>& onLine) override;
     // Writes a temporary file in the same folder, flushes it to disk, then renames it
     // over the old one, keeping the old file's permissions.
-    bool replaceFile(const std::string& path, std::string_view bytes) override;
+    tabulon::FileResult<void> replaceFile(const std::string& path, std::string_view bytes) override;
     bool DeleteFile(const std::string& path) override;
 
 private:
-    int openForReading(const std::string& path);
+    tabulon::FileResult<int> openForReading(const std::string& path);
     void report(const std::string& path, const std::string& what);
+    // Says why path was left unread (a missing file goes unsaid) and hands the error on.
+    tabulon::FileError unread(const std::string& path, tabulon::FileError error);
     void readWell(const std::string& path);
 
     std::ostream& m_log;

@@ -102,4 +102,21 @@ ScreenMetrics RealWindowManager::screen()
     return m_desktop.screen();
 }
 
+void RealWindowManager::beginBatch()
+{
+    if (!m_batching)
+        return;
+    m_desktop.beginBatch();
+    m_browsers.beginBatch();
+}
+
+void RealWindowManager::commitBatch()
+{
+    if (!m_batching)
+        return;
+    // The browser answers at once; the window manager's confirmations take longer.
+    m_browsers.commitBatch();
+    m_desktop.commitBatch();
+}
+
 } // namespace automation

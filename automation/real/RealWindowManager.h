@@ -33,11 +33,18 @@ public:
     // To the browser when a browser tab was the last window activated, else to X11.
     void SendKeys(const std::string& keys) override;
     ScreenMetrics screen() override;
+    // Both the browser and the X11 desktop batch their changes.
+    void beginBatch() override;
+    void commitBatch() override;
+    // Off, every change is awaited on its own, one window after another: for measuring
+    // what the batches save. Switched only while no batch is open.
+    void setBatching(bool on) { m_batching = on; }
 
 private:
     x11::X11Desktop& m_desktop;
     chromium::ChromiumWindows& m_browsers;
     bool m_browserActive = false;
+    bool m_batching = true;
 };
 
 } // namespace automation

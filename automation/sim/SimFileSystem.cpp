@@ -6,10 +6,11 @@ namespace automation::sim {
 
 using nlohmann::json;
 
-bool SimFileSystem::replaceFile(const std::string& path, std::string_view bytes)
+tabulon::FileResult<void> SimFileSystem::replaceFile(const std::string& path,
+                                                     std::string_view bytes)
 {
     if (m_writesFail)
-        return false;
+        return tabulon::FileError{tabulon::FileError::Reason::Failed, "No space left on device"};
     return m_disk.replaceFile(path, bytes);
 }
 

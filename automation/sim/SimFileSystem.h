@@ -3,7 +3,6 @@
 #include "automation/FileSystem.h"
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,16 +24,16 @@ public:
     {
         return m_disk.listFiles(folder, suffix);
     }
-    std::optional<std::string> readFile(const std::string& path) override
+    tabulon::FileResult<std::string> readFile(const std::string& path) override
     {
         return m_disk.readFile(path);
     }
-    bool readLines(const std::string& path,
-                   const std::function<bool(std::string_view)>& onLine) override
+    tabulon::FileResult<void>
+    readLines(const std::string& path, const std::function<bool(std::string_view)>& onLine) override
     {
         return m_disk.readLines(path, onLine);
     }
-    bool replaceFile(const std::string& path, std::string_view bytes) override;
+    tabulon::FileResult<void> replaceFile(const std::string& path, std::string_view bytes) override;
     bool DeleteFile(const std::string& path) override;
 
     // Makes every later replaceFile fail, as a full disk would.

@@ -1,6 +1,7 @@
 #include "automation/sim/SimState.h"
 
 #include <algorithm>
+#include <ranges>
 
 namespace automation::sim {
 
@@ -90,9 +91,9 @@ SimWindow* SimState::byHandle(Hwnd hwnd)
 {
     if (hwnd == 0)
         return nullptr;
-    for (auto it = m_windows.rbegin(); it != m_windows.rend(); ++it) {
-        if (!(*it)->closed && (*it)->hwnd == hwnd)
-            return it->get();
+    for (const auto& window : std::views::reverse(m_windows)) {
+        if (!window->closed && window->hwnd == hwnd)
+            return window.get();
     }
     return nullptr;
 }
@@ -120,12 +121,12 @@ bool SimState::isTopMost(const std::string& id) const
 
 // ---- z-order ----
 
-void SimState::removeFromZorder(std::string id)
+void SimState::removeFromZorder(const std::string& id)
 {
     m_zorder.erase(std::remove(m_zorder.begin(), m_zorder.end(), id), m_zorder.end());
 }
 
-void SimState::bringToFront(std::string id)
+void SimState::bringToFront(const std::string& id)
 {
     removeFromZorder(id);
     auto at = m_zorder.begin();
@@ -136,13 +137,13 @@ void SimState::bringToFront(std::string id)
     m_zorder.insert(at, id);
 }
 
-void SimState::sendToBack(std::string id)
+void SimState::sendToBack(const std::string& id)
 {
     removeFromZorder(id);
     m_zorder.push_back(id);
 }
 
-void SimState::setTopMost(std::string id, bool topMost)
+void SimState::setTopMost(const std::string& id, bool topMost)
 {
     if (topMost) {
         m_topMost.insert(id);
@@ -153,7 +154,7 @@ void SimState::setTopMost(std::string id, bool topMost)
     }
 }
 
-void SimState::activate(std::string id)
+void SimState::activate(const std::string& id)
 {
     bringToFront(id);
     m_active = id;
@@ -174,7 +175,7 @@ void SimState::browserClosed(SimWindow& window)
         m_active.clear();
 }
 
-void SimState::minimize(std::string id)
+void SimState::minimize(const std::string& id)
 {
     if (id == kMain) {
         m_host->setState(WindowState::Minimized);
@@ -188,7 +189,7 @@ void SimState::minimize(std::string id)
         m_active.clear();
 }
 
-void SimState::restore(std::string id)
+void SimState::restore(const std::string& id)
 {
     if (id == kMain) {
         if (m_host->state() == WindowState::Minimized)

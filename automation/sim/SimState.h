@@ -57,14 +57,14 @@ public:
 
     // Ids are taken by value: callers often pass one that lives in the z-order list
     // these functions reorder.
-    void activate(std::string id);
+    void activate(const std::string& id);
     void clearActive() { m_active.clear(); }
-    void bringToFront(std::string id);
+    void bringToFront(const std::string& id);
     // Joins the top-most band, or leaves it for the front of the other windows.
-    void setTopMost(std::string id, bool topMost);
-    void minimize(std::string id);
+    void setTopMost(const std::string& id, bool topMost);
+    void minimize(const std::string& id);
     // Brings a minimised window back to the state it had, and activates it.
-    void restore(std::string id);
+    void restore(const std::string& id);
     void browserShown(SimWindow& window);
     void browserClosed(SimWindow& window);
 
@@ -83,8 +83,8 @@ public:
 private:
     SimWindow* byHandle(Hwnd hwnd);
     Hwnd freshHandle();
-    void sendToBack(std::string id);
-    void removeFromZorder(std::string id);
+    void sendToBack(const std::string& id);
+    void removeFromZorder(const std::string& id);
 
     SimSetup m_setup;
     std::vector<std::shared_ptr<SimWindow>> m_windows;

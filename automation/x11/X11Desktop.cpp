@@ -1,10 +1,12 @@
 #include "automation/x11/X11Desktop.h"
 
 #include "automation/Error.h"
+#include "automation/WindowBatch.h"
 #include "automation/x11/TileLayout.h"
 
 #include <algorithm>
 #include <cmath>
+#include <ranges>
 #include <thread>
 
 namespace automation::x11 {
@@ -12,6 +14,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The states in which a window fills the screen and keeps its frame where it is.
+constexpr unsigned kFilling = kMaximized | kFullscreen;
 // X11 resource ids have their top three bits clear; larger handles belong to someone
 // else (the browser's windows are numbered from 0x40000000).
 constexpr Hwnd kLargestXid = 0x1FFFFFFF;
@@ -108,7 +112,7 @@ void X11Desktop::SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx,
     // A window that is not mapped has no window manager to ask yet: its properties and
     // geometry are ours to write, and the window manager reads them when it maps.
     const bool withdrawn = *state == IcccmState::Withdrawn;
-    const auto until = deadline();
+    WindowBatch batch(*this);
 
     if (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST) {
         const bool above = insertAfter == HWND_TOPMOST;
@@ -116,12 +120,7 @@ void X11Desktop::SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx,
             m_x->writeNetState(window, kAbove, above);
         } else {
             m_x->requestNetState(window, kAbove, above);
-            settle(
-                [&] {
-                    const auto bits = m_x->netState(window);
-                    return !bits || ((*bits & kAbove) != 0) == above;
-                },
-                until);
+            expect({Change::Kind::Above, Placement{window, {}, false, false, {}}, above, false});
         }
     }
 
@@ -129,22 +128,17 @@ void X11Desktop::SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx,
     const bool size = !(flags & SWP_NOSIZE);
     if (!move && !size)
         return;
-    const auto opt = [](bool wanted, int value) {
-        return wanted ? std::optional<int>(value) : std::nullopt;
-    };
+    const Placement placement{window, Rect{x, y, cx, cy}, move, size, {}};
     if (withdrawn) {
         // The window manager sees the request first and passes it on.
+        const auto opt = [](bool wanted, int value) {
+            return wanted ? std::optional<int>(value) : std::nullopt;
+        };
         m_x->configure(window, opt(move, x), opt(move, y), opt(size, cx), opt(size, cy));
-        settle(
-            [&] {
-                const auto bounds = m_x->clientBounds(window);
-                return !bounds || ((!move || (bounds->left == x && bounds->top == y)) &&
-                                   (!size || (bounds->width == cx && bounds->height == cy)));
-            },
-            until);
+        expect({Change::Kind::Configure, placement, false, false});
         return;
     }
-    place({Placement{window, Rect{x, y, cx, cy}, move, size, {}}}, until);
+    place({placement});
 }
 
 bool X11Desktop::IsZoomed(Hwnd hwnd)
@@ -167,8 +161,9 @@ void X11Desktop::CloseWindow(Hwnd hwnd)
     // The window manager minimises only the windows it manages.
     if (!state || *state != IcccmState::Normal)
         return;
+    WindowBatch batch(*this);
     m_x->requestIconify(window);
-    settle([&] { return iconicDone(window); }, deadline());
+    expect({Change::Kind::Iconify, Placement{window, {}, false, false, {}}, false, false});
 }
 
 void X11Desktop::OpenIcon(Hwnd hwnd)
@@ -177,16 +172,147 @@ void X11Desktop::OpenIcon(Hwnd hwnd)
     const auto state = m_x->icccmState(window);
     if (!state || *state == IcccmState::Withdrawn)
         return;
+    WindowBatch batch(*this);
     // Activation brings a minimised window back in the state it had, then focuses it.
-    m_x->requestActivate(window);
-    settle(
-        [&] {
-            const auto now = m_x->icccmState(window);
-            if (!now)
-                return true;
-            return *now == IcccmState::Normal && !iconic(window) && m_x->activeWindow() == window;
-        },
-        deadline());
+    // It is asked once the rest of the batch is carried out: a window manager that is
+    // still minimising the window with the focus would hand the focus on after it.
+    expect({Change::Kind::Restore, Placement{window, {}, false, false, {}}, true, false});
+}
+
+// ---- batches ----
+
+void X11Desktop::beginBatch()
+{
+    ++m_batchDepth;
+}
+
+void X11Desktop::commitBatch()
+{
+    if (m_batchDepth == 0 || --m_batchDepth > 0)
+        return;
+    std::vector<Change> pending = std::move(m_pending);
+    m_pending.clear();
+    if (pending.empty()) {
+        m_x->flush();
+        return;
+    }
+    ++m_waits;
+    const auto until = deadline();
+    std::vector<Change> restores;
+    for (const Change& change : pending) {
+        if (change.kind == Change::Kind::Restore)
+            restores.push_back(change);
+    }
+    std::erase_if(pending,
+                  [](const Change& change) { return change.kind == Change::Kind::Restore; });
+    // Every change must hold at once: a placement the window manager undid while it
+    // carried out another is asked again.
+    const auto allCarriedOut = [&](std::vector<Change>& changes) {
+        return [&] {
+            bool done = true;
+            for (Change& change : changes)
+                done = carriedOut(change) && done;
+            return done;
+        };
+    };
+    bool done = pending.empty() || settle(allCarriedOut(pending), until);
+    if (!restores.empty()) {
+        for (const Change& restore : restores)
+            m_x->requestActivate(restore.placement.window);
+        done = settle(allCarriedOut(restores), until) && done;
+    }
+    if (!done && !m_x->broken())
+        ++m_waitsTimedOut;
+}
+
+void X11Desktop::expect(Change change)
+{
+    const XWindow window = change.placement.window;
+    // A minimise undoes a restore asked earlier in the batch, which is then never sent;
+    // a restore comes after the minimise, once it is carried out.
+    if (change.kind == Change::Kind::Iconify || change.kind == Change::Kind::Restore) {
+        std::erase_if(m_pending, [&](const Change& earlier) {
+            return earlier.placement.window == window &&
+                   (earlier.kind == change.kind || earlier.kind == Change::Kind::Restore);
+        });
+    }
+    // A later place, size or layer of the window is the one that must hold.
+    if (change.kind == Change::Kind::Above) {
+        std::erase_if(m_pending, [&](const Change& earlier) {
+            return earlier.placement.window == window && earlier.kind == Change::Kind::Above;
+        });
+    }
+    if (change.kind == Change::Kind::Place || change.kind == Change::Kind::Configure) {
+        for (Change& earlier : m_pending) {
+            if (earlier.placement.window != window || earlier.kind != change.kind)
+                continue;
+            earlier.placement.move = earlier.placement.move && !change.placement.move;
+            earlier.placement.size = earlier.placement.size && !change.placement.size;
+        }
+        std::erase_if(m_pending, [&](const Change& earlier) {
+            return earlier.placement.window == window && earlier.kind == change.kind &&
+                   !earlier.placement.move && !earlier.placement.size;
+        });
+    }
+    // One window ends active: the one restored last.
+    if (change.kind == Change::Kind::Restore) {
+        for (Change& earlier : m_pending) {
+            if (earlier.kind == Change::Kind::Restore)
+                earlier.wanted = false;
+        }
+    }
+    m_pending.push_back(change);
+}
+
+bool X11Desktop::carriedOut(Change& change)
+{
+    const XWindow window = change.placement.window;
+    const Placement& placement = change.placement;
+    const Rect& want = placement.outer;
+    const auto fits = [&](const Rect& bounds) {
+        return (!placement.move || (bounds.left == want.left && bounds.top == want.top)) &&
+               (!placement.size || (bounds.width == want.width && bounds.height == want.height));
+    };
+    switch (change.kind) {
+    case Change::Kind::Above: {
+        const auto bits = m_x->netState(window);
+        return !bits || ((*bits & kAbove) != 0) == change.wanted;
+    }
+    case Change::Kind::Configure: {
+        const auto bounds = m_x->clientBounds(window);
+        return !bounds || fits(*bounds);
+    }
+    case Change::Kind::Iconify:
+        return iconicDone(window);
+    case Change::Kind::Restore: {
+        const auto now = m_x->icccmState(window);
+        if (!now)
+            return true;
+        return *now == IcccmState::Normal && !iconic(window) &&
+               (!change.wanted || m_x->activeWindow() == window);
+    }
+    case Change::Kind::Place:
+        break;
+    }
+    const auto bounds = frameBounds(window);
+    if (!bounds || fits(*bounds))
+        return true;
+    // The window manager may publish the frame of the normal state only after the
+    // state itself: a placement made with the old frame is made again with the new one.
+    const FrameExtents frame = m_x->frameExtents(window);
+    bool again = !(frame == placement.frame);
+    if (change.filled) {
+        const auto bits = m_x->netState(window);
+        if (!bits || !(*bits & kFilling)) {
+            change.filled = false;
+            again = true;
+        }
+    }
+    if (again) {
+        change.placement.frame = frame;
+        requestPlacement(change.placement);
+    }
+    return false;
 }
 
 Hwnd X11Desktop::findByCaption(const std::string& caption)
@@ -195,10 +321,10 @@ Hwnd X11Desktop::findByCaption(const std::string& caption)
     if (windows.empty())
         windows = m_x->clientList(false);
     // Stacking order runs bottom to top: the frontmost of several namesakes wins.
-    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-        const auto name = m_x->name(*it);
+    for (const XWindow window : std::ranges::reverse_view(windows)) {
+        const auto name = m_x->name(window);
         if (name && *name == caption)
-            return *it;
+            return window;
     }
     return 0;
 }
@@ -210,12 +336,15 @@ void X11Desktop::AppActivate(const std::string& caption)
         throw Error("AppActivate", "no window has the caption " + caption);
     m_x->requestActivate(window);
     bool gone = false;
-    settle(
+    ++m_waits;
+    const bool done = settle(
         [&] {
             gone = !m_x->exists(window);
             return gone || m_x->activeWindow() == window;
         },
         deadline());
+    if (!done && !m_x->broken())
+        ++m_waitsTimedOut;
     if (gone)
         throw Error("AppActivate", "the window with the caption " + caption + " closed");
 }
@@ -278,15 +407,11 @@ std::vector<XWindow> X11Desktop::arrangeable(bool leaveOutMain)
 
 void X11Desktop::MinimizeAll()
 {
-    const std::vector<XWindow> windows = arrangeable(false);
-    for (const XWindow window : windows)
+    WindowBatch batch(*this);
+    for (const XWindow window : arrangeable(false)) {
         m_x->requestIconify(window);
-    settle(
-        [&] {
-            return std::all_of(windows.begin(), windows.end(),
-                               [&](XWindow window) { return iconicDone(window); });
-        },
-        deadline());
+        expect({Change::Kind::Iconify, Placement{window, {}, false, false, {}}, false, false});
+    }
 }
 
 void X11Desktop::TileVertically()
@@ -304,35 +429,11 @@ void X11Desktop::CascadeWindows()
     arrange(Arrangement::Cascade);
 }
 
-void X11Desktop::leaveMaximized(const std::vector<XWindow>& windows, Clock::time_point deadline)
-{
-    constexpr unsigned kFilling = kMaximized | kFullscreen;
-    std::vector<XWindow> changed;
-    for (const XWindow window : windows) {
-        const auto bits = m_x->netState(window);
-        if (bits && (*bits & kFilling)) {
-            m_x->requestNetState(window, *bits & kFilling, false);
-            changed.push_back(window);
-        }
-    }
-    if (changed.empty())
-        return;
-    settle(
-        [&] {
-            return std::all_of(changed.begin(), changed.end(), [&](XWindow window) {
-                const auto bits = m_x->netState(window);
-                return !bits || !(*bits & kFilling);
-            });
-        },
-        deadline);
-}
-
 void X11Desktop::arrange(Arrangement how)
 {
     const std::vector<XWindow> windows = arrangeable(m_arrangeLeavesMain);
     if (windows.empty())
         return;
-    const auto until = deadline();
     // The cascade steps by a title bar, so that every title stays in sight.
     int titleBar = 0;
     for (const XWindow window : windows)
@@ -347,7 +448,8 @@ void X11Desktop::arrange(Arrangement how)
     std::vector<Placement> placements;
     for (std::size_t i = 0; i < windows.size(); ++i)
         placements.push_back(Placement{windows[i], cells[i], true, true, {}});
-    place(std::move(placements), until);
+    WindowBatch batch(*this);
+    place(placements);
 }
 
 void X11Desktop::requestPlacement(const Placement& placement)
@@ -361,39 +463,19 @@ void X11Desktop::requestPlacement(const Placement& placement)
                            opt(placement.size, client.height));
 }
 
-void X11Desktop::place(std::vector<Placement> placements, Clock::time_point deadline)
+void X11Desktop::place(const std::vector<Placement>& placements)
 {
-    std::vector<XWindow> windows;
-    for (const Placement& placement : placements)
-        windows.push_back(placement.window);
-    leaveMaximized(windows, deadline);
-    for (Placement& placement : placements) {
+    // A window leaves the maximised state before it is put in place; the window manager
+    // carries the two requests out in the order they were sent.
+    for (Placement placement : placements) {
+        const auto bits = m_x->netState(placement.window);
+        const bool filled = bits && (*bits & kFilling);
+        if (filled)
+            m_x->requestNetState(placement.window, *bits & kFilling, false);
         placement.frame = m_x->frameExtents(placement.window);
         requestPlacement(placement);
+        expect({Change::Kind::Place, placement, false, filled});
     }
-    // The window manager may publish the frame of the normal state only after the
-    // state itself: a placement made with the old frame is made again with the new one.
-    settle(
-        [&] {
-            bool done = true;
-            for (Placement& placement : placements) {
-                const auto bounds = frameBounds(placement.window);
-                const Rect& want = placement.outer;
-                if (!bounds ||
-                    ((!placement.move || (bounds->left == want.left && bounds->top == want.top)) &&
-                     (!placement.size ||
-                      (bounds->width == want.width && bounds->height == want.height))))
-                    continue;
-                done = false;
-                const FrameExtents frame = m_x->frameExtents(placement.window);
-                if (!(frame == placement.frame)) {
-                    placement.frame = frame;
-                    requestPlacement(placement);
-                }
-            }
-            return done;
-        },
-        deadline);
 }
 
 } // namespace automation::x11

@@ -43,6 +43,10 @@ public:
     void AppActivate(const std::string& caption) override;
     void SendKeys(const std::string& keys) override;
     ScreenMetrics screen() override;
+    // Outside a batch every call is a batch of its own: it returns once the window
+    // manager has done what it asked, or its deadline passed.
+    void beginBatch() override;
+    void commitBatch() override;
 
     // The shell's arrangements, over every managed top-level window on the current
     // desktop that is not a dock, not the desktop and not minimised.
@@ -64,6 +68,10 @@ public:
     const std::vector<std::string>& sentKeys() const { return m_sentKeys; }
     // How long a call waits at most for the window manager to carry out a change.
     void setSettleTimeout(std::chrono::milliseconds timeout) { m_settleTimeout = timeout; }
+    // How often the desktop has waited for the window manager (a batch waits once, to
+    // one deadline), and how many of those waits ran out of time.
+    int waits() const { return m_waits; }
+    int waitsTimedOut() const { return m_waitsTimedOut; }
     X11Connection& connection() { return *m_x; }
 
 private:
@@ -84,6 +92,31 @@ private:
         FrameExtents frame;
     };
 
+    // A change asked of the window manager and not yet seen carried out.
+    struct Change
+    {
+        enum class Kind
+        {
+            // _NET_WM_STATE_ABOVE set (wanted) or cleared.
+            Above,
+            // An unmapped window configured by the program itself: placement.outer is
+            // its client area.
+            Configure,
+            // A managed window's frame put in place.
+            Place,
+            Iconify,
+            // Back from minimised; also the active window when wanted. Sent at the
+            // commit.
+            Restore,
+        };
+        Kind kind = Kind::Place;
+        Placement placement;
+        bool wanted = false;
+        // The window filled the screen when it was placed: once it no longer does, the
+        // placement is asked again, for a window manager that ignored it meanwhile.
+        bool filled = false;
+    };
+
     // The X11 window of a handle; 0 when the handle cannot be one.
     static XWindow windowOf(Hwnd hwnd);
     bool iconic(XWindow window);
@@ -92,12 +125,17 @@ private:
     // Windows the arrangements act on, frontmost first.
     std::vector<XWindow> arrangeable(bool leaveOutMain);
     void arrange(Arrangement how);
-    // Takes the windows out of the maximised and fullscreen states, and waits.
-    void leaveMaximized(const std::vector<XWindow>& windows,
-                        std::chrono::steady_clock::time_point deadline);
     // Takes the windows out of the maximised state and puts their frames in place.
-    void place(std::vector<Placement> placements, std::chrono::steady_clock::time_point deadline);
+    void place(const std::vector<Placement>& placements);
     void requestPlacement(const Placement& placement);
+    // Adds a change to the open batch. What a later change of the same window asks
+    // replaces what an earlier one asked (a place a place, a minimise a restore), and
+    // only the last restore of the batch must end active. Restores are asked at the
+    // commit, after the batch's other changes are carried out.
+    void expect(Change change);
+    // Whether the change is carried out (or its window gone); asks again for a
+    // placement the window manager may have undone.
+    bool carriedOut(Change& change);
     // Polls done() until it holds or the deadline passes; false on time-out.
     bool settle(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline);
     std::chrono::steady_clock::time_point deadline() const;
@@ -107,6 +145,10 @@ private:
     bool m_arrangeLeavesMain = false;
     std::chrono::milliseconds m_settleTimeout{500};
     std::vector<std::string> m_sentKeys;
+    int m_batchDepth = 0;
+    std::vector<Change> m_pending;
+    int m_waits = 0;
+    int m_waitsTimedOut = 0;
 };
 
 } // namespace automation::x11

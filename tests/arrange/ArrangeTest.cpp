@@ -3,7 +3,10 @@
 #include "arrange/AllWindows.h"
 #include "tests/SimFixture.h"
 
+#include <functional>
 #include <gtest/gtest.h>
+#include <utility>
+#include <vector>
 
 namespace tabulon {
 namespace {
@@ -135,6 +138,97 @@ TEST_F(ArrangeTest, AFailingShellStillGivesTheMainWindowBack)
     minimizeAllWindows(shell, module, main);
     EXPECT_EQ(calls(), (json{{{"op", "CloseWindow"}, {"hwnd", main}},
                              {{"op", "OpenIcon"}, {"hwnd", main}}}));
+}
+
+// The window manager of the simulated desktop, watched: which calls came inside a
+// batch and whether every batch was closed.
+class BatchWatcher : public automation::WindowManager
+{
+public:
+    explicit BatchWatcher(automation::WindowManager& inner) : m_inner(inner) {}
+
+    automation::Hwnd attachMainWindow(automation::HostWindow& window) override
+    {
+        return m_inner.attachMainWindow(window);
+    }
+    void detachMainWindow() override { m_inner.detachMainWindow(); }
+    void SetWindowPos(automation::Hwnd hwnd, automation::Hwnd after, int x, int y, int cx, int cy,
+                      unsigned flags) override
+    {
+        note();
+        m_inner.SetWindowPos(hwnd, after, x, y, cx, cy, flags);
+    }
+    bool IsZoomed(automation::Hwnd hwnd) override { return m_inner.IsZoomed(hwnd); }
+    bool IsIconic(automation::Hwnd hwnd) override { return m_inner.IsIconic(hwnd); }
+    void CloseWindow(automation::Hwnd hwnd) override
+    {
+        note();
+        m_inner.CloseWindow(hwnd);
+    }
+    void OpenIcon(automation::Hwnd hwnd) override
+    {
+        note();
+        m_inner.OpenIcon(hwnd);
+    }
+    void AppActivate(const std::string& caption) override
+    {
+        note();
+        m_inner.AppActivate(caption);
+    }
+    void SendKeys(const std::string& keys) override { m_inner.SendKeys(keys); }
+    automation::ScreenMetrics screen() override { return m_inner.screen(); }
+    void beginBatch() override
+    {
+        ++depth;
+        ++batches;
+    }
+    void commitBatch() override { --depth; }
+
+    int depth = 0;
+    int batches = 0;
+    int inside = 0;
+    int outside = 0;
+
+private:
+    void note() { ++(depth > 0 ? inside : outside); }
+
+    automation::WindowManager& m_inner;
+};
+
+// Every command that acts on many windows sends its changes in one batch, closed again
+// whether its steps succeed or fail, so the window manager waits once per command.
+TEST_F(ArrangeTest, CommandsOverManyWindowsRunInOneClosedBatch)
+{
+    const automation::Hwnd main = openBrowser("Main").hwnd;
+    openBrowser("A");
+    openBrowser("B");
+    openBrowser("C");
+    rebuild();
+    BatchWatcher watcher(platform.windows);
+    automation::Platform watched{platform.objects, watcher,           platform.launcher,
+                                 platform.dialogs, platform.messages, platform.help,
+                                 platform.clock,   platform.files};
+    Module1 watchedModule(watched, ProgramFiles{"/nonexistent/tabulon"});
+    const auto shell = platform.objects.createShell();
+    BrokenShell broken;
+
+    const std::vector<std::pair<const char*, std::function<void()>>> commands = {
+        {"tile", [&] { tileWebWindows(list, watcher); }},
+        {"cascade", [&] { cascadeWebWindows(list, watcher); }},
+        {"restore all", [&] { restoreWebWindows(list, watchedModule); }},
+        {"minimise all", [&] { minimizeAllWindows(*shell, watchedModule, main); }},
+        {"tile by the shell",
+         [&] { arrangeByShell(*shell, watchedModule, main, ShellArrangement::TileVertically); }},
+        {"a shell that fails", [&] { minimizeAllWindows(broken, watchedModule, main); }},
+    };
+    for (const auto& [name, command] : commands) {
+        watcher.batches = watcher.inside = watcher.outside = 0;
+        command();
+        EXPECT_EQ(watcher.batches, 1) << name;
+        EXPECT_EQ(watcher.depth, 0) << name;
+        EXPECT_GT(watcher.inside, 0) << name;
+        EXPECT_EQ(watcher.outside, 0) << name;
+    }
 }
 
 } // namespace

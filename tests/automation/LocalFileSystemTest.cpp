@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -18,6 +20,7 @@ namespace {
 
 using namespace std::string_literals;
 namespace fs = std::filesystem;
+using Reason = tabulon::FileError::Reason;
 
 class LocalFileSystemTest : public ::testing::Test
 {
@@ -126,8 +129,9 @@ TEST_F(LocalFileSystemTest, ReadLinesFailsForWhatItCannotOpen)
 {
     int calls = 0;
     auto count = [&](std::string_view) { return ++calls, true; };
-    EXPECT_FALSE(m_fs.readLines(path("missing.txt"), count));
-    EXPECT_FALSE(m_fs.readLines(m_dir.string(), count));
+    EXPECT_TRUE(m_fs.readLines(path("missing.txt"), count).failedFor(Reason::NotFound));
+    EXPECT_TRUE(m_fs.readLines(path("missing.txt/x"), count).failedFor(Reason::NotFound));
+    EXPECT_TRUE(m_fs.readLines(m_dir.string(), count).failedFor(Reason::NotOrdinaryFile));
     EXPECT_EQ(calls, 0);
 }
 
@@ -138,8 +142,8 @@ TEST_F(LocalFileSystemTest, ReadFile)
     EXPECT_EQ(m_fs.readFile(path("f.bin")), bytes);
     put("empty", "");
     EXPECT_EQ(m_fs.readFile(path("empty")), "");
-    EXPECT_EQ(m_fs.readFile(path("missing")), std::nullopt);
-    EXPECT_EQ(m_fs.readFile(m_dir.string()), std::nullopt);
+    EXPECT_TRUE(m_fs.readFile(path("missing")).failedFor(Reason::NotFound));
+    EXPECT_TRUE(m_fs.readFile(m_dir.string()).failedFor(Reason::NotOrdinaryFile));
 }
 
 TEST_F(LocalFileSystemTest, IsFileAndDeleteFile)
@@ -177,7 +181,7 @@ TEST_F(LocalFileSystemTest, ReplaceFileKeepsPermissions)
     EXPECT_EQ(modeOf(path("private.ini")), 0640u);
 
     const mode_t saved = ::umask(027);
-    const bool created = m_fs.replaceFile(path("fresh.ini"), "x");
+    const auto created = m_fs.replaceFile(path("fresh.ini"), "x");
     ::umask(saved);
     ASSERT_TRUE(created);
     EXPECT_EQ(modeOf(path("fresh.ini")), 0640u);
@@ -195,11 +199,12 @@ TEST_F(LocalFileSystemTest, ReplaceFileWritesThroughASymbolicLink)
 
 TEST_F(LocalFileSystemTest, ReplaceFileFailsCleanly)
 {
-    EXPECT_FALSE(m_fs.replaceFile(path("missing/f.txt"), "x"));
+    // A missing folder is a write that failed, not a file that is not there.
+    EXPECT_TRUE(m_fs.replaceFile(path("missing/f.txt"), "x").failedFor(Reason::Failed));
     EXPECT_FALSE(fs::exists(m_dir / "missing"));
 
     fs::create_directory(m_dir / "d");
-    EXPECT_FALSE(m_fs.replaceFile(path("d"), "x"));
+    EXPECT_TRUE(m_fs.replaceFile(path("d"), "x").failedFor(Reason::NotOrdinaryFile));
     EXPECT_TRUE(fs::is_directory(m_dir / "d"));
     EXPECT_EQ(everything(), (Lines{"d"}));
 }
@@ -210,8 +215,10 @@ TEST_F(LocalFileSystemTest, ReplaceFileInAReadOnlyFolderLeavesTheOldFile)
         GTEST_SKIP() << "root writes into read-only folders";
     put("f.txt", "old");
     fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_FALSE(m_fs.replaceFile(path("f.txt"), "new"));
+    const auto replaced = m_fs.replaceFile(path("f.txt"), "new");
     fs::permissions(m_dir, fs::perms::owner_all);
+    ASSERT_FALSE(replaced);
+    EXPECT_EQ(replaced.error().detail, std::strerror(EACCES));
     EXPECT_EQ(contents("f.txt"), "old");
     EXPECT_EQ(everything(), (Lines{"f.txt"}));
 }
@@ -228,10 +235,11 @@ TEST_F(LocalFileSystemTest, ReplaceFileThatCannotBeWrittenWholeLeavesTheOldFile)
     struct rlimit small = saved;
     small.rlim_cur = 4096;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool replaced = m_fs.replaceFile(path("f.txt"), std::string(1 << 20, 'x'));
+    const auto replaced = m_fs.replaceFile(path("f.txt"), std::string(1 << 20, 'x'));
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, savedHandler);
-    EXPECT_FALSE(replaced);
+    ASSERT_FALSE(replaced);
+    EXPECT_EQ(replaced.error().detail, std::strerror(EFBIG));
     EXPECT_EQ(contents("f.txt"), "old");
     EXPECT_EQ(everything(), (Lines{"f.txt"}));
 }
@@ -250,8 +258,9 @@ TEST_F(LocalFileSystemTest, AFileOverTheLimitIsLeftUnreadAndSaidOnce)
     const std::size_t limit = FileSystem::kMaxFileBytes;
     makeSparse(path("big.ini"), limit + 1);
     int lines = 0;
-    EXPECT_EQ(files.readFile(path("big.ini")), std::nullopt);
-    EXPECT_FALSE(files.readLines(path("big.ini"), [&](std::string_view) { return ++lines, true; }));
+    EXPECT_TRUE(files.readFile(path("big.ini")).failedFor(Reason::TooLarge));
+    EXPECT_TRUE(files.readLines(path("big.ini"), [&](std::string_view) { return ++lines, true; })
+                    .failedFor(Reason::TooLarge));
     EXPECT_EQ(lines, 0);
     EXPECT_EQ(log.str(),
               "tabulon: " + path("big.ini") + ": left unread and untouched: larger than 16 MiB\n");
@@ -263,7 +272,7 @@ TEST_F(LocalFileSystemTest, AFileOverTheLimitIsLeftUnreadAndSaidOnce)
     ASSERT_TRUE(bytes.has_value());
     EXPECT_EQ(bytes->size(), limit);
     fs::resize_file(path("big.ini"), limit + 1);
-    EXPECT_EQ(files.readFile(path("big.ini")), std::nullopt);
+    EXPECT_TRUE(files.readFile(path("big.ini")).failedFor(Reason::TooLarge));
     const std::string said = log.str();
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;
 }
@@ -277,9 +286,11 @@ TEST_F(LocalFileSystemTest, AFifoOrADeviceIsNeitherWaitedOnNorReplaced)
     fs::create_symlink("/dev/null", m_dir / "null.ini");
     fs::create_symlink("/dev/zero", m_dir / "zero.txt");
     for (const char* name : {"fifo.ini", "null.ini", "zero.txt"}) {
-        EXPECT_EQ(files.readFile(path(name)), std::nullopt) << name;
-        EXPECT_FALSE(files.readLines(path(name), [](std::string_view) { return true; })) << name;
-        EXPECT_FALSE(files.replaceFile(path(name), "x")) << name;
+        EXPECT_TRUE(files.readFile(path(name)).failedFor(Reason::NotOrdinaryFile)) << name;
+        EXPECT_TRUE(files.readLines(path(name), [](std::string_view) { return true; })
+                        .failedFor(Reason::NotOrdinaryFile))
+            << name;
+        EXPECT_TRUE(files.replaceFile(path(name), "x").failedFor(Reason::NotOrdinaryFile)) << name;
     }
     EXPECT_TRUE(fs::is_fifo(m_dir / "fifo.ini"));
     EXPECT_TRUE(fs::is_symlink(m_dir / "null.ini"));

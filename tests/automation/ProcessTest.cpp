@@ -157,7 +157,7 @@ TEST(Process, AChildStillRunningIsEndedWhenItsProcessGoes)
         pid = sleeper.pid();
         ASSERT_GT(pid, 0);
         Process moved = std::move(sleeper);
-        EXPECT_EQ(sleeper.pid(), 0);
+        EXPECT_EQ(sleeper.pid(), 0); // NOLINT(bugprone-use-after-move): what a move leaves
         EXPECT_EQ(moved.pid(), pid);
     }
     // Ended and reaped: the number names no process of ours any more.

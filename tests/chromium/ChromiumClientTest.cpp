@@ -47,6 +47,9 @@ struct Model
     std::map<std::string, json> scripted;
     // What a method answers, whole, in place of the model's answer.
     std::map<std::string, json> answers;
+    // Window changes are carried out at once but answered only when the test says.
+    bool holdWindowAnswers = false;
+    std::vector<json> heldWindowAnswers;
     // The browser answers nothing at all while stopped.
     bool stopped = false;
     std::vector<json> unanswered;
@@ -147,6 +150,10 @@ struct ClientOverFakeBrowser : ::testing::Test
             json& bounds = model.windows[std::to_string(params["windowId"].get<long>())];
             for (const auto& [key, value] : params["bounds"].items())
                 bounds[key] = value;
+            if (model.holdWindowAnswers) {
+                model.heldWindowAnswers.push_back(r);
+                return std::nullopt;
+            }
             return json::object();
         }
         if (method == "Runtime.terminateExecution") {
@@ -411,6 +418,94 @@ TEST_F(ClientOverFakeBrowser, MovingAMaximisedWindowRestoresItInACallOfItsOwn)
     EXPECT_EQ(sets[1]["params"]["bounds"], json({{"left", 51}, {"top", 39}}));
     EXPECT_THROW(tab("A")->Document()->parentwindow()->resizeto(1e300, 5), Error);
     EXPECT_THROW(tab("A")->Document()->parentwindow()->resizeto(-5, 5), Error);
+}
+
+// In a batch no change of a window waits for its answer: the answers are awaited
+// together at the end, and a browser that never gives them costs one deadline for the
+// whole batch. A maximised window is still restored in a call of its own before it is
+// moved.
+TEST_F(ClientOverFakeBrowser, AWindowBatchAwaitsEveryAnswerTogether)
+{
+    show({page("A", "http://a/"), page("B", "http://b/"), page("C", "http://c/")});
+    client->pageTargets();
+    {
+        std::lock_guard lock(model.mutex);
+        model.windows["101"]["windowState"] = "maximized";
+        model.holdWindowAnswers = true;
+    }
+    fake->clearRequests();
+    const auto place = [&](const std::string& id, int left) {
+        const auto window = tab(id)->Document()->parentwindow();
+        window->resizeto(500, 400);
+        window->moveto(left, 20);
+    };
+
+    auto start = clock.now();
+    client->beginWindowBatch();
+    place("A", 0);
+    place("B", 500);
+    place("C", 1000);
+    fake->settle();
+    // Nothing waited; B's place and size wait for its restore, sent with the others.
+    EXPECT_EQ(since(start), 0ms);
+    EXPECT_EQ(fake->requests("Browser.setWindowBounds").size(), 5u);
+    {
+        std::lock_guard lock(model.mutex);
+        model.holdWindowAnswers = false;
+        for (const json& held : model.heldWindowAnswers)
+            fake->reply(held, json::object());
+        model.heldWindowAnswers.clear();
+    }
+    client->commitWindowBatch();
+    EXPECT_EQ(since(start), 0ms);
+    {
+        std::lock_guard lock(model.mutex);
+        EXPECT_EQ(model.windows["100"], json({{"left", 0},
+                                              {"top", 20},
+                                              {"width", 500},
+                                              {"height", 400},
+                                              {"windowState", "normal"}}));
+        EXPECT_EQ(model.windows["101"]["left"], 500);
+        EXPECT_EQ(model.windows["101"]["width"], 500);
+        EXPECT_EQ(model.windows["101"]["windowState"], "normal");
+        EXPECT_EQ(model.windows["102"]["left"], 1000);
+    }
+    std::vector<json> ofB;
+    for (const json& set : fake->requests("Browser.setWindowBounds")) {
+        if (set["params"]["windowId"] == 101)
+            ofB.push_back(set["params"]["bounds"]);
+    }
+    ASSERT_EQ(ofB.size(), 3u);
+    EXPECT_EQ(ofB[0], json({{"windowState", "normal"}}));
+    EXPECT_EQ(ofB[1], json({{"width", 500}, {"height", 400}}));
+
+    // Never answered: the batch ends at one deadline, however many windows it moved or
+    // restored, and raises nothing.
+    {
+        std::lock_guard lock(model.mutex);
+        model.windows["101"]["windowState"] = "maximized";
+        model.holdWindowAnswers = true;
+    }
+    start = clock.now();
+    client->beginWindowBatch();
+    place("A", 10);
+    place("C", 20);
+    client->beginWindowBatch();
+    place("B", 30);
+    client->commitWindowBatch();
+    EXPECT_EQ(since(start), 0ms);
+    EXPECT_NO_THROW(client->commitWindowBatch());
+    EXPECT_EQ(since(start), settings.browserTimeout);
+    {
+        std::lock_guard lock(model.mutex);
+        model.holdWindowAnswers = false;
+        for (const json& held : model.heldWindowAnswers)
+            fake->reply(held, json::object());
+        model.heldWindowAnswers.clear();
+    }
+    // The late answers are dropped; the browser answers again.
+    fake->settle();
+    EXPECT_EQ(tab("B")->Height(), 400);
 }
 
 TEST_F(ClientOverFakeBrowser, AHungPageIsFreedAndCostsOneWait)

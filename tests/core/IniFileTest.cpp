@@ -28,21 +28,24 @@ public:
     {
         return {};
     }
-    std::optional<std::string> readFile(const std::string& path) override
+    FileResult<std::string> readFile(const std::string& path) override
     {
-        if (unreadable || !files.contains(path))
-            return std::nullopt;
+        if (!files.contains(path))
+            return FileError{FileError::Reason::NotFound, "missing"};
+        if (unreadable)
+            return FileError{FileError::Reason::Failed, "unreadable"};
         return files[path];
     }
-    bool readLines(const std::string&, const std::function<bool(std::string_view)>&) override
+    FileResult<void> readLines(const std::string&,
+                               const std::function<bool(std::string_view)>&) override
     {
-        return false;
+        return FileError{FileError::Reason::Failed, "not kept"};
     }
-    bool replaceFile(const std::string& path, std::string_view bytes) override
+    FileResult<void> replaceFile(const std::string& path, std::string_view bytes) override
     {
         ++replaced;
         files[path] = std::string(bytes);
-        return true;
+        return {};
     }
     bool DeleteFile(const std::string& path) override { return files.erase(path) > 0; }
 };

@@ -47,7 +47,7 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-    std::optional<Entries> read(const std::string& bytes, std::size_t max = 100)
+    FileResult<Entries> read(const std::string& bytes, std::size_t max = 100)
     {
         return readListFile(m_fs, put(bytes), max);
     }
@@ -78,7 +78,7 @@ TEST_F(ListFileTest, GivesALastNameWithoutValueAnEmptyValue)
 
 TEST_F(ListFileTest, EmptyAndMissingFiles)
 {
-    const std::optional<Entries> empty = read("");
+    const FileResult<Entries> empty = read("");
     ASSERT_TRUE(empty.has_value());
     EXPECT_TRUE(empty->empty());
     EXPECT_FALSE(readListFile(m_fs, path("nothing.txt"), 100).has_value());
@@ -91,7 +91,7 @@ TEST_F(ListFileTest, StopsAtTheMostEntries)
     EXPECT_EQ(read(five, 2), (Entries{{"1", "a"}, {"2", "b"}}));
     EXPECT_EQ(read(five, 5)->size(), 5u);
     EXPECT_EQ(read(five, 6)->size(), 5u);
-    const std::optional<Entries> none = read(five, 0);
+    const FileResult<Entries> none = read(five, 0);
     ASSERT_TRUE(none.has_value());
     EXPECT_TRUE(none->empty());
     // A name left over after the last entry allowed is not an entry.
@@ -105,7 +105,7 @@ TEST_F(ListFileTest, DecodesCp932AndKeepsOddBytes)
                               "\x80\xFF\0\x81\r\n"   // junk, NUL, a lead byte cut off
                               "after\r\n"
                               "\x87\x40\r\n"s; // ①
-    const std::optional<Entries> entries = read(bytes);
+    const FileResult<Entries> entries = read(bytes);
     ASSERT_TRUE(entries.has_value());
     ASSERT_EQ(entries->size(), 2u);
     EXPECT_EQ((*entries)[0].name, "タブ");
@@ -132,7 +132,7 @@ TEST_F(ListFileTest, EditingOneEntryChangesNoOther)
     std::string bytes;
     for (const std::string& line : lines)
         bytes += line + "\r\n";
-    const std::optional<Entries> before = read(bytes);
+    const FileResult<Entries> before = read(bytes);
     ASSERT_TRUE(before.has_value());
     ASSERT_EQ(before->size(), lines.size() / 2);
 
@@ -141,7 +141,7 @@ TEST_F(ListFileTest, EditingOneEntryChangesNoOther)
         Entries edited = *before;
         edited[k].value += "`ア";
         ASSERT_TRUE(writeListFile(m_fs, path("edited.txt"), edited));
-        const std::optional<Entries> after = readListFile(m_fs, path("edited.txt"), 100);
+        const FileResult<Entries> after = readListFile(m_fs, path("edited.txt"), 100);
         ASSERT_TRUE(after.has_value());
         ASSERT_EQ(after->size(), before->size()) << k;
         for (std::size_t j = 0; j < before->size(); ++j) {

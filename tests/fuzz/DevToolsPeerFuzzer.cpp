@@ -440,19 +440,22 @@ public:
     {
         return {};
     }
-    std::optional<std::string> readFile(const std::string& path) override
+    tabulon::FileResult<std::string> readFile(const std::string& path) override
     {
         const auto it = m_files.find(path);
-        return it == m_files.end() ? std::nullopt : std::optional(it->second);
+        if (it == m_files.end())
+            return tabulon::FileError{tabulon::FileError::Reason::NotFound, "missing"};
+        return it->second;
     }
-    bool readLines(const std::string&, const std::function<bool(std::string_view)>&) override
+    tabulon::FileResult<void> readLines(const std::string&,
+                                        const std::function<bool(std::string_view)>&) override
     {
-        return false;
+        return tabulon::FileError{tabulon::FileError::Reason::Failed, "not kept"};
     }
-    bool replaceFile(const std::string& path, std::string_view bytes) override
+    tabulon::FileResult<void> replaceFile(const std::string& path, std::string_view bytes) override
     {
         m_files[path] = bytes;
-        return true;
+        return {};
     }
     bool DeleteFile(const std::string& path) override { return m_files.erase(path) > 0; }
 

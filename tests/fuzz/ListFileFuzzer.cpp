@@ -105,8 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.append(reinterpret_cast<const char*>(data + 1), size - 1);
 
     ProgramFiles files{folder, "tabulon"};
-    fuzzCheck(disk.replaceFile(files.siteListPath(), file), "the site list is written");
-    fuzzCheck(disk.replaceFile(files.appListPath(), file), "the application list is written");
+    fuzzCheck(disk.replaceFile(files.siteListPath(), file).has_value(), "the site list is written");
+    fuzzCheck(disk.replaceFile(files.appListPath(), file).has_value(),
+              "the application list is written");
 
     automation::Platform platform = desktop.platform();
     Module1 module(platform, files);

@@ -112,6 +112,34 @@ TEST_F(RegisteredListsTest, AChangeThatCannotBeSavedIsUndone)
     EXPECT_EQ(fileEntries("applist.txt"), savedApps);
 }
 
+TEST_F(RegisteredListsTest, AFailedSaveIsSaidOnceUntilASaveWorksAgain)
+{
+    const std::string settings = (m_dir / "tabulon.ini").string();
+    ASSERT_TRUE(m_module->WriteIni("Wposition", "x1", "300"));
+    m_desktop->control().files().setWritesFail(true);
+
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(m_module->WriteIni("Wposition", "x1", "105"));
+    EXPECT_FALSE(m_module->WriteIni("Wposition", "y1", "200"));
+    EXPECT_FALSE(addSite(*m_module, {"B", "http://b/"}));
+    EXPECT_FALSE(addSite(*m_module, {"C", "http://c/"}));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "tabulon: " + settings + ": not saved: No space left on device\n" +
+                        "tabulon: " + (m_dir / "sitelist.txt").string() +
+                        ": not saved: No space left on device\n");
+    EXPECT_EQ(m_module->ReadIni("Wposition", "x1"), "300");
+
+    // Once a write works, the next failure is said again.
+    m_desktop->control().files().setWritesFail(false);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(m_module->WriteIni("Wposition", "x1", "105"));
+    m_desktop->control().files().setWritesFail(true);
+    EXPECT_FALSE(m_module->WriteIni("Wposition", "x1", "110"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "tabulon: " + settings + ": not saved: No space left on device\n");
+    EXPECT_EQ(m_module->ReadIni("Wposition", "x1"), "105");
+}
+
 TEST_F(RegisteredListsTest, AListFileThatCouldNotBeReadIsNeverWrittenOver)
 {
     // Too large to read: the built-in entry stands in, and no change may replace the

@@ -3,6 +3,7 @@
 #include "TestClient.h"
 #include "TestDisplay.h"
 #include "automation/Error.h"
+#include "automation/WindowBatch.h"
 #include "automation/x11/TileLayout.h"
 
 #include <algorithm>
@@ -325,6 +326,160 @@ TEST_F(X11DesktopTest, AWindowManagerThatIsGoneCostsOneShortWaitPerCall)
     desktop->AppActivate("待つ窓");
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
     EXPECT_FALSE(desktop->IsIconic(h(w)));
+}
+
+// Twenty windows moved in one batch: every one lands where asked, maximised ones
+// included, and the desktop waits once for all of them.
+TEST_F(X11DesktopTest, ABatchOfMovesLandsEveryWindowWithOneWait)
+{
+    constexpr int kWindows = 20;
+    std::vector<std::uint32_t> windows;
+    std::vector<Rect> wanted;
+    for (int i = 0; i < kWindows; ++i) {
+        windows.push_back(client->open("窓 " + std::to_string(i), 200 + i, 150));
+        ASSERT_NE(windows.back(), 0u);
+        wanted.push_back(Rect{(i % 5) * 250, (i / 5) * 190, 240 - i, 180});
+    }
+    client->maximize(windows[3]);
+    client->maximize(windows[17]);
+    ASSERT_TRUE(client->waitFor([&] { return desktop->IsZoomed(h(windows[17])); }));
+
+    const int waits = desktop->waits();
+    {
+        WindowBatch batch(*desktop);
+        for (int i = 0; i < kWindows; ++i) {
+            const auto index = static_cast<std::size_t>(i);
+            const Rect& to = wanted[index];
+            desktop->SetWindowPos(h(windows[index]), HWND_NOTOPMOST, to.left, to.top, to.width,
+                                  to.height, 0);
+        }
+        // A batch inside the batch waits for nothing of its own.
+        {
+            WindowBatch inner(*desktop);
+            desktop->SetWindowPos(h(windows[0]), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        }
+        EXPECT_EQ(desktop->waits(), waits);
+    }
+    EXPECT_EQ(desktop->waits(), waits + 1);
+    EXPECT_EQ(desktop->waitsTimedOut(), 0);
+    for (std::size_t i = 0; i < windows.size(); ++i)
+        EXPECT_EQ(client->frame(windows[i]), wanted[i]) << "window " << i;
+    EXPECT_FALSE(desktop->IsZoomed(h(windows[3])));
+    EXPECT_TRUE(client->hasState(windows[0], "_NET_WM_STATE_ABOVE"));
+
+    // Every call outside a batch is a batch of its own.
+    desktop->SetWindowPos(h(windows[1]), HWND_NOTOPMOST, 5, 5, 300, 200, 0);
+    EXPECT_EQ(desktop->waits(), waits + 2);
+    EXPECT_EQ(client->frame(windows[1]), (Rect{5, 5, 300, 200}));
+}
+
+// Minimised and restored within one batch, each window ends as its last call left it;
+// only the window restored last must end active, and nothing waits for what the batch
+// itself undid.
+TEST_F(X11DesktopTest, ABatchEndsAsItsLastCallsLeaveEachWindow)
+{
+    const std::uint32_t main = client->open("Tabulon", 320, 240);
+    const std::uint32_t first = client->open("最初", 300, 200);
+    const std::uint32_t last = client->open("最後", 300, 200);
+    client->minimize(first);
+    client->minimize(last);
+    FakeHost host(main);
+    desktop->attachMainWindow(host);
+    desktop->setArrangeLeavesMainWindow(true);
+    // A time-out would show as one: nothing here may run into the deadline.
+    desktop->setSettleTimeout(5s);
+
+    const int waits = desktop->waits();
+    {
+        WindowBatch batch(*desktop);
+        desktop->CloseWindow(h(main));
+        desktop->OpenIcon(h(last));
+        desktop->OpenIcon(h(first));
+        desktop->OpenIcon(h(main));
+    }
+    EXPECT_EQ(desktop->waits(), waits + 1);
+    EXPECT_EQ(desktop->waitsTimedOut(), 0);
+    EXPECT_FALSE(client->iconic(main));
+    EXPECT_FALSE(client->iconic(first));
+    EXPECT_FALSE(client->iconic(last));
+    EXPECT_EQ(client->activeWindow(), main);
+
+    // Minimise everything, then bring the main window back, as the command does.
+    {
+        WindowBatch batch(*desktop);
+        desktop->MinimizeAll();
+        desktop->CloseWindow(h(main));
+        desktop->OpenIcon(h(main));
+    }
+    EXPECT_EQ(desktop->waits(), waits + 2);
+    EXPECT_EQ(desktop->waitsTimedOut(), 0);
+    EXPECT_TRUE(client->iconic(first));
+    EXPECT_TRUE(client->iconic(last));
+    EXPECT_FALSE(client->iconic(main));
+    EXPECT_EQ(client->activeWindow(), main);
+}
+
+// A window destroyed after its change was sent counts as done: the others are still
+// awaited and placed, within the one wait.
+TEST_F(X11DesktopTest, AWindowDestroyedMidBatchDoesNotFailTheOthers)
+{
+    const std::uint32_t a = client->open("A", 200, 150);
+    const std::uint32_t gone = client->open("消える", 200, 150);
+    const std::uint32_t b = client->open("B", 200, 150);
+    desktop->setSettleTimeout(5s);
+
+    const int waits = desktop->waits();
+    {
+        WindowBatch batch(*desktop);
+        desktop->SetWindowPos(h(a), HWND_NOTOPMOST, 10, 20, 300, 200, 0);
+        desktop->SetWindowPos(h(gone), HWND_TOPMOST, 400, 20, 300, 200, 0);
+        desktop->CloseWindow(h(gone));
+        client->destroy(gone);
+        desktop->SetWindowPos(h(b), HWND_NOTOPMOST, 800, 20, 300, 200, 0);
+        desktop->TileHorizontally();
+        desktop->SetWindowPos(h(b), HWND_NOTOPMOST, 800, 300, 320, 240, 0);
+    }
+    EXPECT_EQ(desktop->waits(), waits + 1);
+    EXPECT_EQ(desktop->waitsTimedOut(), 0);
+    // The tiling came between: the last placement of each window holds.
+    const Rect area = client->workArea();
+    EXPECT_EQ(client->frame(b), (Rect{800, 300, 320, 240}));
+    EXPECT_EQ(client->frame(a).width, area.width);
+}
+
+// With nobody to carry the changes out, a batch still waits once, for one deadline,
+// where the same calls one by one wait once each.
+TEST_F(X11DesktopTest, ABatchThatIsNeverConfirmedEndsAtItsOneDeadline)
+{
+    std::vector<std::uint32_t> windows;
+    windows.reserve(6);
+    for (int i = 0; i < 6; ++i)
+        windows.push_back(client->open("無視 " + std::to_string(i)));
+    desktop->setSettleTimeout(50ms);
+    display().stopWindowManager();
+
+    const auto everything = [&] {
+        for (std::size_t i = 0; i < windows.size(); ++i) {
+            const Hwnd w = h(windows[i]);
+            desktop->SetWindowPos(w, HWND_TOPMOST, static_cast<int>(i) * 20, 0, 300, 300, 0);
+            desktop->CloseWindow(w);
+            desktop->OpenIcon(w);
+        }
+        desktop->TileVertically();
+        desktop->MinimizeAll();
+    };
+    const int waits = desktop->waits();
+    const int timedOut = desktop->waitsTimedOut();
+    {
+        WindowBatch batch(*desktop);
+        everything();
+    }
+    EXPECT_EQ(desktop->waits(), waits + 1);
+    EXPECT_EQ(desktop->waitsTimedOut(), timedOut + 1);
+
+    everything();
+    EXPECT_GT(desktop->waitsTimedOut(), timedOut + 1 + static_cast<int>(windows.size()));
+    EXPECT_TRUE(display().startWindowManager());
 }
 
 TEST_F(X11DesktopTest, HandlesThatAreNoWindowAreLeftAlone)

@@ -1,0 +1,209 @@
+#include "automation/bridged/BridgePeer.h"
+
+#include "automation/Error.h"
+#include "automation/Limits.h"
+#include "automation/chromium/Checked.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace automation::bridged {
+
+using nlohmann::json;
+namespace checked = chromium::checked;
+
+namespace {
+
+// The extension answers timeout on its own; ours runs out a little later, for the
+// replies that never come (a browser that hangs).
+constexpr std::chrono::milliseconds kDeadlineMargin{500};
+constexpr std::int64_t kMaxRequestTimeout = 60000;
+
+json parseMessage(const std::string& text)
+{
+    if (!checked::nestsWithin(text, limits::kMaxJsonDepth))
+        return nullptr;
+    json value = json::parse(text, nullptr, false);
+    if (value.is_discarded())
+        value = json::parse(checked::repairJsonText(text), nullptr, false);
+    return value.is_discarded() ? json(nullptr) : value;
+}
+
+} // namespace
+
+BridgePeer::BridgePeer(int fd, std::uint64_t serial, WaitClock& clock)
+    : m_fd(fd), m_serial(serial), m_clock(clock)
+{}
+
+BridgePeer::~BridgePeer()
+{
+    closeDescriptor();
+}
+
+void BridgePeer::closeDescriptor()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_alive = false;
+}
+
+const json* BridgePeer::pageList(std::int64_t tabId) const
+{
+    const auto at = m_pageLists.find(tabId);
+    return at == m_pageLists.end() ? nullptr : &at->second;
+}
+
+void BridgePeer::keepPageList(std::int64_t tabId, json list)
+{
+    if (m_model.tab(tabId))
+        m_pageLists[tabId] = std::move(list);
+}
+
+void BridgePeer::die()
+{
+    if (!m_alive)
+        return;
+    m_alive = false;
+    // The descriptor stays open (shut down) until its watcher has let it go.
+    if (m_fd >= 0)
+        ::shutdown(m_fd, SHUT_RDWR);
+    m_model = BrowserModel();
+    m_pageLists.clear();
+}
+
+BridgePeer::Read BridgePeer::readOnce()
+{
+    if (!m_alive || m_fd < 0)
+        return Read::Closed;
+    char buffer[65536];
+    const ssize_t got = ::read(m_fd, buffer, sizeof buffer);
+    if (got > 0) {
+        m_reader.feed(std::string_view(buffer, static_cast<std::size_t>(got)));
+        while (auto message = m_reader.next())
+            take(*message);
+        return Read::Data;
+    }
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return Read::Nothing;
+    die();
+    return Read::Closed;
+}
+
+void BridgePeer::readAvailable()
+{
+    // A browser that keeps sending cannot hold the program here: at most a few reads.
+    for (int i = 0; i < 64 && readOnce() == Read::Data; ++i) {
+    }
+}
+
+void BridgePeer::take(const std::string& text)
+{
+    const json message = parseMessage(text);
+    const std::string type = checked::lineAt(message, "type", 32);
+    if (type == "event") {
+        // Any change to a tab may change its page.
+        if (const auto tab = readId(checked::at(message, "tab"), "id"))
+            m_pageLists.erase(*tab);
+        if (const auto tab = readId(message, "tabId"))
+            m_pageLists.erase(*tab);
+        const bool focusBefore = m_model.focusedWindow().has_value();
+        m_model.applyEvent(message);
+        if (m_onFocus && m_model.focusedWindow() &&
+            (checked::lineAt(message, "name", 64) == "windows.onFocusChanged" || !focusBefore))
+            m_onFocus();
+    } else if (type == "snapshot") {
+        m_pageLists.clear();
+        m_model.applySnapshot(message);
+        if (m_onFocus && m_model.focusedWindow())
+            m_onFocus();
+    } else if (type == "reply") {
+        const auto id = readId(message, "id");
+        if (id && m_waiting == *id)
+            m_reply = message;
+        // Replies to requests given up on are dropped.
+    } else if (type == "host") {
+        m_info.origin = checked::lineAt(message, "origin", 512);
+        m_info.browserPid =
+            static_cast<pid_t>(checked::integerAt(message, "browserPid", 0, 4194304).value_or(0));
+        m_info.profile = checked::lineAt(message, "profile", limits::kMaxAddress);
+    } else if (type == "hello") {
+        m_info.product = checked::lineAt(message, "product", 128);
+        m_info.version = checked::lineAt(message, "version", 128);
+    }
+}
+
+void BridgePeer::send(const std::string& member, const std::string& text,
+                      WaitClock::TimePoint deadline)
+{
+    const auto frame = bridge::encodeFrame(text, bridge::kMaxToBrowser);
+    if (!frame)
+        throw Error(member, "the request is too large for the browser");
+    std::size_t sent = 0;
+    while (sent < frame->size()) {
+        const ssize_t wrote =
+            ::send(m_fd, frame->data() + sent, frame->size() - sent, MSG_NOSIGNAL);
+        if (wrote > 0) {
+            sent += static_cast<std::size_t>(wrote);
+            continue;
+        }
+        if (wrote < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            if (m_clock.waitFd(m_fd, POLLOUT, deadline) == FdReady::Ready)
+                continue;
+            // Half a frame on the wire cannot be taken back: the stream is lost.
+            if (sent > 0)
+                die();
+            throw Error(member, "the browser does not take requests");
+        }
+        die();
+        throw Error(member, "the browser has gone");
+    }
+}
+
+json BridgePeer::request(const std::string& member, const std::string& method, json params,
+                         std::chrono::milliseconds timeout)
+{
+    if (!m_alive)
+        throw Error(member, "the browser has gone");
+    const auto ms = std::clamp<std::int64_t>(timeout.count(), 1, kMaxRequestTimeout);
+    const auto deadline = m_clock.now() + std::chrono::milliseconds(ms) + kDeadlineMargin;
+    const std::int64_t id = m_nextId++;
+    params["timeoutMs"] = ms;
+    const json message = {{"type", "request"}, {"id", id}, {"method", method}, {"params", params}};
+    m_waiting = id;
+    m_reply.reset();
+    struct Done
+    {
+        BridgePeer& peer;
+        ~Done() { peer.m_waiting.reset(); }
+    } done{*this};
+    send(member, message.dump(-1, ' ', false, json::error_handler_t::replace), deadline);
+    ++m_roundTrips;
+    while (!m_reply) {
+        const Read read = readOnce();
+        if (read == Read::Closed)
+            throw Error(member, "the browser has gone");
+        if (read == Read::Data)
+            continue;
+        const FdReady ready = m_clock.waitFd(m_fd, POLLIN, deadline);
+        if (ready == FdReady::Timeout)
+            throw Error(member, "the browser did not answer in time");
+        if (ready == FdReady::Error) {
+            die();
+            throw Error(member, "the browser has gone");
+        }
+    }
+    const json reply = std::move(*m_reply);
+    m_reply.reset();
+    if (const json& error = checked::at(reply, "error"); !error.is_null()) {
+        const std::string code = checked::lineAt(error, "code", 64);
+        const std::string text = checked::lineAt(error, "message", 1024);
+        throw Error(member, text.empty() ? code : text);
+    }
+    return checked::at(reply, "result");
+}
+
+} // namespace automation::bridged

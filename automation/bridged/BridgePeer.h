@@ -1,0 +1,105 @@
+#pragma once
+
+#include "automation/bridge/Framing.h"
+#include "automation/bridged/BrowserModel.h"
+#include "automation/local/WaitClock.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+
+namespace automation::bridged {
+
+// Who is at the other end: from the host's first message and the extension's hello.
+struct PeerInfo
+{
+    std::string origin;
+    pid_t browserPid = 0;
+    std::string profile;
+    std::string product;
+    std::string version;
+    bool firefox() const { return origin.rfind("chrome-extension://", 0) != 0 && !origin.empty(); }
+};
+
+// One bridged browser: the connection to its host, its model, and its commands.
+// Reading never waits; a command waits for its reply up to its deadline and no longer.
+// When the connection ends (the browser quit, the extension was disabled) the peer is
+// dead: its model is empty and every command raises automation::Error.
+class BridgePeer
+{
+public:
+    // Takes the connected, non-blocking descriptor. serial orders the connections.
+    BridgePeer(int fd, std::uint64_t serial, WaitClock& clock);
+    ~BridgePeer();
+    BridgePeer(const BridgePeer&) = delete;
+    BridgePeer& operator=(const BridgePeer&) = delete;
+
+    int fd() const { return m_fd; }
+    std::uint64_t serial() const { return m_serial; }
+    bool alive() const { return m_alive; }
+    const PeerInfo& info() const { return m_info; }
+    const BrowserModel& model() const { return m_model; }
+    BrowserModel& model() { return m_model; }
+
+    // Takes in whatever has arrived, without waiting.
+    void readAvailable();
+    // Sends a request and waits for its reply until timeout (plus a little: the
+    // extension gives up first and says so). The result, or automation::Error(member).
+    nlohmann::json request(const std::string& member, const std::string& method,
+                           nlohmann::json params,
+                           std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+    // Closes the descriptor of a dead peer (after its watcher has gone).
+    void closeDescriptor();
+
+    // Runs when a window of this browser gets the focus.
+    void onFocus(std::function<void()> callback) { m_onFocus = std::move(callback); }
+
+    // What the program last wrote to a tab's feature it cannot show, so that reading it
+    // back is truthful.
+    std::map<std::pair<std::int64_t, int>, bool>& storedProperties() { return m_properties; }
+
+    // What the page function "list" gave for a tab, kept until the browser says the
+    // tab changed or the program writes to its page, so that rebuilding the list asks
+    // the pages nothing while they stay as they were.
+    const nlohmann::json* pageList(std::int64_t tabId) const;
+    void keepPageList(std::int64_t tabId, nlohmann::json list);
+    void forgetPage(std::int64_t tabId) { m_pageLists.erase(tabId); }
+
+    // Requests that waited for a reply.
+    std::int64_t roundTrips() const { return m_roundTrips; }
+
+private:
+    enum class Read
+    {
+        Data,
+        Nothing,
+        Closed
+    };
+    Read readOnce();
+    void take(const std::string& text);
+    void die();
+    void send(const std::string& member, const std::string& text, WaitClock::TimePoint deadline);
+
+    int m_fd;
+    std::uint64_t m_serial;
+    WaitClock& m_clock;
+    bool m_alive = true;
+    bridge::FrameReader m_reader{bridge::kMaxFromBrowser};
+    PeerInfo m_info;
+    BrowserModel m_model;
+    std::function<void()> m_onFocus;
+    std::map<std::pair<std::int64_t, int>, bool> m_properties;
+    std::int64_t m_nextId = 1;
+    // The request waiting now, and its reply once it has come.
+    std::optional<std::int64_t> m_waiting;
+    std::optional<nlohmann::json> m_reply;
+    std::int64_t m_roundTrips = 0;
+    std::map<std::int64_t, nlohmann::json> m_pageLists;
+};
+
+} // namespace automation::bridged

@@ -1,0 +1,227 @@
+#include "automation/bridged/BridgedDocument.h"
+
+#include "automation/Error.h"
+#include "automation/Limits.h"
+#include "automation/bridged/BridgeHub.h"
+#include "automation/bridged/BridgePeer.h"
+#include "automation/bridged/BridgedPageWindow.h"
+#include "automation/chromium/Checked.h"
+
+#include <cstdio>
+#include <limits>
+
+namespace automation::bridged {
+
+using nlohmann::json;
+namespace checked = chromium::checked;
+
+namespace {
+
+// Page work may wait for a slow page; the extension gives up on it first.
+constexpr std::chrono::milliseconds kPageTimeout{5000};
+
+const char* colorKey(DocumentColor color)
+{
+    switch (color) {
+    case DocumentColor::fgcolor:
+        return "fgColor";
+    case DocumentColor::linkcolor:
+        return "linkColor";
+    case DocumentColor::alinkcolor:
+        return "alinkColor";
+    case DocumentColor::vlinkcolor:
+        return "vlinkColor";
+    case DocumentColor::bgcolor:
+        return "bgColor";
+    }
+    return "fgColor";
+}
+
+const char* collectionKey(DocumentCollection collection)
+{
+    switch (collection) {
+    case DocumentCollection::scripts:
+        return "scripts";
+    case DocumentCollection::styleSheets:
+        return "styleSheets";
+    case DocumentCollection::Forms:
+        return "forms";
+    case DocumentCollection::anchors:
+        return "anchors";
+    case DocumentCollection::images:
+        return "images";
+    case DocumentCollection::links:
+        return "links";
+    }
+    return "links";
+}
+
+std::string text(const std::string& member, const json& value)
+{
+    if (value.is_string())
+        return checked::pageText(value.get<std::string>());
+    if (value.is_null())
+        return {};
+    throw Error(member, "the page gave no text");
+}
+
+} // namespace
+
+json runInTop(BridgePeer& peer, const std::string& member, std::int64_t tabId, const char* fn,
+              json args)
+{
+    const json result =
+        peer.request(member, "page.run", {{"tabId", tabId}, {"fn", fn}, {"args", std::move(args)}},
+                     kPageTimeout);
+    const json& frames = checked::arrayAt(result, "frames");
+    if (frames.empty())
+        throw Error(member, "the page gave nothing");
+    const json& frame = frames.front();
+    if (const json& error = checked::at(frame, "error"); !error.is_null())
+        throw Error(member, error.is_string() ? checked::lineText(error.get<std::string>(), 1024)
+                                              : "the page failed");
+    return checked::at(frame, "result");
+}
+
+json runInAllFrames(BridgePeer& peer, const std::string& member, std::int64_t tabId, const char* fn)
+{
+    const json result = peer.request(
+        member, "page.run", {{"tabId", tabId}, {"fn", fn}, {"allFrames", true}}, kPageTimeout);
+    return checked::arrayAt(result, "frames");
+}
+
+BridgedDocument::BridgedDocument(std::shared_ptr<BridgeHub> hub, std::shared_ptr<BridgePeer> peer,
+                                 std::int64_t tabId)
+    : m_hub(std::move(hub)), m_peer(std::move(peer)), m_tabId(tabId)
+{}
+
+json BridgedDocument::list(const std::string& member)
+{
+    if (const json* kept = m_peer->pageList(m_tabId))
+        return *kept;
+    json result = runInTop(*m_peer, member, m_tabId, "list");
+    m_peer->keepPageList(m_tabId, result);
+    return result;
+}
+
+json BridgedDocument::write(const std::string& member, const char* fn, json args)
+{
+    m_peer->forgetPage(m_tabId);
+    return runInTop(*m_peer, member, m_tabId, fn, std::move(args));
+}
+
+std::string BridgedDocument::Title()
+{
+    std::string title = checked::lineAt(list("Title"), "title", limits::kMaxPageText);
+    m_hub->noteTitleRead(*m_peer, m_tabId, title);
+    return title;
+}
+
+std::shared_ptr<PageWindow> BridgedDocument::parentwindow()
+{
+    return std::make_shared<BridgedPageWindow>(m_hub, m_peer, m_tabId, -1);
+}
+
+int BridgedDocument::FramesLength()
+{
+    const auto frames = checked::integerAt(list("Frames"), "frames", 0, limits::kMaxFrames);
+    if (!frames)
+        throw Error("Frames", "the page gave no frame count");
+    return static_cast<int>(*frames);
+}
+
+std::shared_ptr<PageWindow> BridgedDocument::FramesItem(int index)
+{
+    if (index < 0 || index >= FramesLength())
+        throw Error("Frames", "no such frame");
+    return std::make_shared<BridgedPageWindow>(m_hub, m_peer, m_tabId, index);
+}
+
+std::string BridgedDocument::bodyBackground()
+{
+    return text("background", runInTop(*m_peer, "background", m_tabId, "background"));
+}
+
+void BridgedDocument::putBodyBackground(const std::string& value)
+{
+    write("body", "background", {{"value", value}});
+}
+
+std::string BridgedDocument::bodyFontSize()
+{
+    return text("fontSize", runInTop(*m_peer, "fontSize", m_tabId, "fontSize"));
+}
+
+void BridgedDocument::putBodyFontSize(const std::string& value)
+{
+    write("body", "fontSize", {{"value", value}});
+}
+
+void BridgedDocument::putColor(DocumentColor color, std::int32_t rgb)
+{
+    char html[8];
+    std::snprintf(html, sizeof html, "#%06x", static_cast<unsigned>(rgb) & 0xFFFFFFu);
+    write(std::string(memberName(color)), "colors", {{colorKey(color), html}});
+}
+
+std::string BridgedDocument::referrer()
+{
+    return text("referrer",
+                checked::at(runInTop(*m_peer, "referrer", m_tabId, "report"), "referrer"));
+}
+
+std::string BridgedDocument::cookie()
+{
+    return text("cookie", checked::at(runInTop(*m_peer, "cookie", m_tabId, "report"), "cookie"));
+}
+
+std::string BridgedDocument::lastModified()
+{
+    return text("lastModified",
+                checked::at(runInTop(*m_peer, "lastModified", m_tabId, "report"), "lastModified"));
+}
+
+int BridgedDocument::collectionLength(DocumentCollection collection)
+{
+    const std::string member(memberName(collection));
+    const json report = runInTop(*m_peer, member, m_tabId, "report");
+    return static_cast<int>(
+        checked::requireInteger(member, checked::at(report, collectionKey(collection)), 0,
+                                std::numeric_limits<std::int32_t>::max(), "count"));
+}
+
+const json& BridgedDocument::item(const std::string& member, const char* fn,
+                                  std::optional<json>& held, int index)
+{
+    if (!held)
+        held = checked::arrayAt(runInTop(*m_peer, member, m_tabId, fn), "items");
+    if (index < 0 || static_cast<std::size_t>(index) >= held->size())
+        throw Error(member, "no such item");
+    return (*held)[static_cast<std::size_t>(index)];
+}
+
+std::string BridgedDocument::imageHref(int index)
+{
+    return text("images", checked::at(item("images", "images", m_images, index), "src"));
+}
+
+std::string BridgedDocument::imageFileSize(int index)
+{
+    const auto size = checked::integerAt(item("filesize", "images", m_images, index), "size", 0,
+                                         std::numeric_limits<std::int64_t>::max());
+    if (!size)
+        throw Error("filesize", "the image's size is not known");
+    return std::to_string(*size);
+}
+
+std::string BridgedDocument::linkInnerHTML(int index)
+{
+    return text("links", checked::at(item("links", "links", m_links, index), "html"));
+}
+
+std::string BridgedDocument::linkHref(int index)
+{
+    return text("links", checked::at(item("links", "links", m_links, index), "href"));
+}
+
+} // namespace automation::bridged

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "automation/HtmlDocument.h"
+
+#include <cstdint>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+
+namespace automation::bridged {
+
+class BridgeHub;
+class BridgePeer;
+
+// A bridged tab's document: each member runs one of the extension's fixed page
+// functions. The image and link lists are read whole once per document object.
+class BridgedDocument : public HtmlDocument
+{
+public:
+    BridgedDocument(std::shared_ptr<BridgeHub> hub, std::shared_ptr<BridgePeer> peer,
+                    std::int64_t tabId);
+
+    std::string Title() override;
+    std::shared_ptr<PageWindow> parentwindow() override;
+    int FramesLength() override;
+    std::shared_ptr<PageWindow> FramesItem(int index) override;
+    std::string bodyBackground() override;
+    void putBodyBackground(const std::string& value) override;
+    std::string bodyFontSize() override;
+    void putBodyFontSize(const std::string& value) override;
+    void putColor(DocumentColor color, std::int32_t rgb) override;
+    std::string referrer() override;
+    std::string cookie() override;
+    std::string lastModified() override;
+    int collectionLength(DocumentCollection collection) override;
+    std::string imageHref(int index) override;
+    std::string imageFileSize(int index) override;
+    std::string linkInnerHTML(int index) override;
+    std::string linkHref(int index) override;
+
+private:
+    nlohmann::json list(const std::string& member);
+    nlohmann::json write(const std::string& member, const char* fn, nlohmann::json args);
+    const nlohmann::json& item(const std::string& member, const char* fn,
+                               std::optional<nlohmann::json>& held, int index);
+
+    std::shared_ptr<BridgeHub> m_hub;
+    std::shared_ptr<BridgePeer> m_peer;
+    std::int64_t m_tabId;
+    std::optional<nlohmann::json> m_images;
+    std::optional<nlohmann::json> m_links;
+};
+
+// Runs a page function in the tab's top frame; its result there, or automation::Error.
+nlohmann::json runInTop(BridgePeer& peer, const std::string& member, std::int64_t tabId,
+                        const char* fn, nlohmann::json args = nlohmann::json::object());
+// The same in every frame; the frames' results as the extension gave them.
+nlohmann::json runInAllFrames(BridgePeer& peer, const std::string& member, std::int64_t tabId,
+                              const char* fn);
+
+} // namespace automation::bridged
