@@ -3,6 +3,7 @@
 #include "automation/chromium/ChromiumProcess.h"
 
 #include <chrono>
+#include <cstddef>
 #include <string>
 
 namespace automation::chromium {
@@ -22,6 +23,10 @@ struct ChromiumSettings
     // Reads of a window or a page are reused for this long, unless the program has
     // changed something since.
     std::chrono::milliseconds readReuse{500};
+    // A reading of every tab keeps at most this many bytes of requests on their way at
+    // once (half a pipe's default capacity): the rest go as answers come, so a browser
+    // that stops reading never fills the pipe and never holds up a write.
+    std::size_t readingWindowBytes = 32 * 1024;
 
     // From the environment: TABULON_CHROMIUM (the executable), TABULON_DEVTOOLS (a
     // running browser's ws://127.0.0.1:PORT/devtools/browser/... address) and

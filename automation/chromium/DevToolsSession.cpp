@@ -62,6 +62,7 @@ std::int64_t DevToolsSession::send(const Request& request, Deadline deadline)
     const std::string text = message.dump(-1, ' ', false, json::error_handler_t::replace);
     if (!m_transport->send(text, deadline))
         throw Error(request.member, "the browser is gone");
+    m_lastSentBytes = text.size();
     return id;
 }
 
@@ -130,8 +131,10 @@ json DevToolsSession::resultOf(const std::string& member, const std::string& met
 DevToolsSession::Posted DevToolsSession::postKept(const Request& request)
 {
     Posted posted{post(request), request.member, request.method, request.sessionId};
-    if (posted.id != 0)
-        m_keep.insert(posted.id);
+    if (posted.id != 0) {
+        m_keep[posted.id] = m_lastSentBytes;
+        m_keptBytes += m_lastSentBytes;
+    }
     return posted;
 }
 
@@ -175,7 +178,7 @@ std::vector<DevToolsSession::Answer> DevToolsSession::collect(const std::vector<
             m_kept.erase(kept);
         } else if (one.id == 0 || !alive()) {
             answer.error = "the browser is gone";
-        } else if (m_keep.erase(one.id) != 0) {
+        } else if (unkeep(one.id)) {
             // Unanswered in time: overdue like a call that timed out, and a silent
             // browser is taken for stopped.
             m_overdue[one.id] = one.sessionId;
@@ -200,7 +203,7 @@ std::optional<DevToolsSession::Answer> DevToolsSession::takeAnswer(const Posted&
         }
         m_kept.erase(kept);
     } else if (posted.id == 0 || !alive()) {
-        m_keep.erase(posted.id);
+        unkeep(posted.id);
         answer.error = "the browser is gone";
     } else if (m_keep.count(posted.id) != 0) {
         return std::nullopt;
@@ -214,7 +217,7 @@ std::optional<DevToolsSession::Answer> DevToolsSession::takeAnswer(const Posted&
 
 void DevToolsSession::abandon(const Posted& posted)
 {
-    if (m_keep.erase(posted.id) != 0) {
+    if (unkeep(posted.id)) {
         m_overdue[posted.id] = posted.sessionId;
         ++m_roundTrips;
     }
@@ -258,7 +261,7 @@ DevToolsSession::Incoming DevToolsSession::dispatch(std::string_view text, std::
         if (!number)
             return Incoming::Other;
         answered(*number);
-        if (m_keep.erase(*number) != 0) {
+        if (unkeep(*number)) {
             m_kept[*number] = std::move(message);
             return Incoming::Other;
         }
@@ -286,11 +289,21 @@ DevToolsSession::Incoming DevToolsSession::dispatchRefused(std::string_view head
     if (!id)
         return Incoming::Other;
     answered(*id);
-    if (m_keep.erase(*id) != 0) {
+    if (unkeep(*id)) {
         m_kept[*id] = {{"error", {{"message", "answered with more than the program reads"}}}};
         return Incoming::Other;
     }
     return *id == waitingFor && waitingFor != 0 ? Incoming::RefusedAnswer : Incoming::Other;
+}
+
+bool DevToolsSession::unkeep(std::int64_t id)
+{
+    const auto it = m_keep.find(id);
+    if (it == m_keep.end())
+        return false;
+    m_keptBytes -= it->second;
+    m_keep.erase(it);
+    return true;
 }
 
 void DevToolsSession::answered(std::int64_t id)

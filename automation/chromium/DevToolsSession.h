@@ -11,7 +11,6 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -99,6 +98,8 @@ public:
     // late answer comes, as a call that ran out of time does, but the browser is not
     // taken for stopped for it.
     void abandon(const Posted& posted);
+    // Bytes of the posted requests still awaited: what may still sit in the pipe.
+    std::size_t keptBytes() const { return m_keptBytes; }
 
     // Whether the connection still stands; once it is lost every call fails at once.
     bool alive() const { return !m_transport->closed(); }
@@ -149,6 +150,8 @@ private:
     static nlohmann::json resultOf(const std::string& member, const std::string& method,
                                    const nlohmann::json& answer);
     void fallSilent(const std::string& member);
+    // A posted request is no longer awaited; true when it was.
+    bool unkeep(std::int64_t id);
 
     std::unique_ptr<Transport> m_transport;
     WaitClock& m_clock;
@@ -165,7 +168,9 @@ private:
     bool m_silent = false;
     std::int64_t m_probe = 0;
     // Posted requests whose answers are kept, and the answers kept so far.
-    std::set<std::int64_t> m_keep;
+    std::map<std::int64_t, std::size_t> m_keep; // request id -> bytes sent
+    std::size_t m_keptBytes = 0;
+    std::size_t m_lastSentBytes = 0;
     std::map<std::int64_t, nlohmann::json> m_kept;
 };
 

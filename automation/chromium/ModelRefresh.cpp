@@ -25,6 +25,7 @@ ModelRefresh::ModelRefresh(BrowserConnection& connection, TargetRegistry& target
 void ModelRefresh::clear()
 {
     m_pending.clear();
+    m_queued.clear();
     m_askedTabs.clear();
     m_askedWindows.clear();
     m_remade.clear();
@@ -92,6 +93,28 @@ void ModelRefresh::post(const Pending& pending, const std::string& method, json 
 {
     if (!m_connection.connected())
         return;
+    // Requests go in the order asked: one of a page's waits behind another of the same.
+    if (!m_queued.empty() || m_connection.session(kMember).keptBytes() >=
+                                 m_connection.settings().readingWindowBytes) {
+        m_queued.push_back({pending, method, std::move(params), sessionId});
+        return;
+    }
+    send(pending, method, std::move(params), sessionId);
+}
+
+void ModelRefresh::sendQueued()
+{
+    while (!m_queued.empty() && m_connection.connected() &&
+           m_connection.session(kMember).keptBytes() < m_connection.settings().readingWindowBytes) {
+        Queued next = std::move(m_queued.front());
+        m_queued.pop_front();
+        send(next.pending, next.method, std::move(next.params), next.sessionId);
+    }
+}
+
+void ModelRefresh::send(const Pending& pending, const std::string& method, json params,
+                        const std::string& sessionId)
+{
     const ChromiumSettings& settings = m_connection.settings();
     const bool inPage = !sessionId.empty();
     DevToolsSession::Posted posted = m_connection.session(kMember).postKept(
@@ -148,6 +171,7 @@ bool ModelRefresh::poll()
     m_connection.takeEvents();
     if (!m_connection.connected() || m_generation != m_connection.generation()) {
         m_pending.clear();
+        m_queued.clear();
         return true;
     }
     DevToolsSession& session = m_connection.session(kMember);
@@ -174,6 +198,7 @@ bool ModelRefresh::poll()
         if (!m_connection.connected())
             return true;
     }
+    sendQueued();
     return !open();
 }
 
@@ -280,6 +305,14 @@ void ModelRefresh::finish()
             else
                 browserLate = true;
         }
+        // Never sent: the browser took too long with what went before.
+        for (const Queued& queued : m_queued) {
+            if (queued.pending.step == Step::World || queued.pending.step == Step::Mark ||
+                queued.pending.step == Step::Snapshot)
+                m_pages.markBusy(queued.pending.targetId);
+            else
+                browserLate = true;
+        }
         // The browser itself has not answered: what any tab shows now is unknown, and
         // its window cannot be read without waiting.
         if (browserLate) {
@@ -287,9 +320,13 @@ void ModelRefresh::finish()
                 m_pages.markBusy(id);
         }
     }
-    const bool listed = std::none_of(m_pending.begin(), m_pending.end(),
-                                     [](const auto& p) { return p.second.second.step == Step::Targets; });
+    const bool listed =
+        std::none_of(m_pending.begin(), m_pending.end(),
+                     [](const auto& p) { return p.second.second.step == Step::Targets; }) &&
+        std::none_of(m_queued.begin(), m_queued.end(),
+                     [](const Queued& q) { return q.pending.step == Step::Targets; });
     m_pending.clear();
+    m_queued.clear();
     if (!listed)
         listFound(m_targets.knownPages());
 }

@@ -7,6 +7,7 @@
 #include "automation/chromium/WindowCache.h"
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -37,7 +38,7 @@ public:
     bool poll();
     // Ends the reading: what has not answered keeps its last values and reads busy.
     void finish();
-    bool open() const { return !m_pending.empty(); }
+    bool open() const { return !m_pending.empty() || !m_queued.empty(); }
     // The tabs as the last reading found them, while that reading may be reused.
     std::optional<std::vector<std::string>> pages() const;
 
@@ -66,6 +67,10 @@ private:
 
     void post(const Pending& pending, const std::string& method, nlohmann::json params,
               const std::string& sessionId);
+    // Sends what waits for room, as far as there is room.
+    void sendQueued();
+    void send(const Pending& pending, const std::string& method, nlohmann::json params,
+              const std::string& sessionId);
     // Sends the requests for one tab: its window's, and its page's.
     void ask(const std::string& targetId);
     void askPage(const std::string& targetId);
@@ -85,6 +90,15 @@ private:
     std::uint64_t m_generation = 0;
     // Requests on their way, by id, with what each was sent for.
     std::map<std::int64_t, std::pair<DevToolsSession::Posted, Pending>> m_pending;
+    // Requests waiting for room on the way to the browser, in order.
+    struct Queued
+    {
+        Pending pending;
+        std::string method;
+        nlohmann::json params;
+        std::string sessionId;
+    };
+    std::deque<Queued> m_queued;
     // What this reading has asked already.
     std::set<std::string> m_askedTabs;
     std::set<std::int64_t> m_askedWindows;

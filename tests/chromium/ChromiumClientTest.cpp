@@ -1062,3 +1062,74 @@ TEST_F(ClientOverFakeBrowser, AStoppedBrowserIsNotWaitedForAndItsTabsReadBusyUnt
     EXPECT_EQ(listRows(), (std::vector<std::string>{"Doc http://a/ 600x800 frames 2",
                                                     "Doc http://b/ 600x800 frames 2"}));
 }
+
+namespace {
+
+// A reading that keeps a single request on its way at a time.
+struct ClientWithNarrowReading : ClientOverFakeBrowser
+{
+    void SetUp() override
+    {
+        settings.readingWindowBytes = 1;
+        ClientOverFakeBrowser::SetUp();
+    }
+};
+
+} // namespace
+
+TEST_F(ClientWithNarrowReading, ARequestGoesOnlyWhenTheOneBeforeIsAnsweredAndAStoppedBrowserGetsOne)
+{
+    show({page("A", "http://a/"), page("B", "http://b/"), page("C", "http://c/")});
+    // Every request goes in turn, none lost, and the reading completes.
+    bool done = client->beginRefresh();
+    for (int i = 0; i < 100 && !done; ++i) {
+        fake->settle();
+        done = client->continueRefresh();
+    }
+    ASSERT_TRUE(done);
+    const std::vector<std::string> rows = listRows();
+    EXPECT_EQ(rows, (std::vector<std::string>{"Doc http://a/ 600x800 frames 2",
+                                              "Doc http://b/ 600x800 frames 2",
+                                              "Doc http://c/ 600x800 frames 2"}));
+
+    // Stopped, with something to read in every page: it is sent one request, however
+    // long the reading goes on, and the list is not kept waiting.
+    {
+        std::lock_guard lock(model.mutex);
+        model.stopped = true;
+    }
+    for (const char* id : {"A", "B", "C"})
+        fake->event("Page.frameNavigated", {{"frame", {{"id", id}}}}, sessionOf(id));
+    fake->settle();
+    clock.sleepUntil(clock.now() + 2s);
+    fake->clearRequests();
+    const auto start = clock.now();
+    EXPECT_FALSE(client->beginRefresh());
+    for (int i = 0; i < 5; ++i) {
+        fake->settle();
+        EXPECT_FALSE(client->continueRefresh());
+    }
+    EXPECT_EQ(fake->requests().size(), 1u);
+    EXPECT_EQ(listRows(), (std::vector<std::string>{"busy", "busy", "busy"}));
+    EXPECT_EQ(since(start), 0ms);
+
+    // Running again, it answers what it owes; the next reading is whole.
+    std::vector<json> owed;
+    {
+        std::lock_guard lock(model.mutex);
+        model.stopped = false;
+        owed = std::move(model.unanswered);
+    }
+    for (const json& request : owed)
+        fake->reply(request, {});
+    fake->settle();
+    client->takeEvents();
+    clock.sleepUntil(clock.now() + 2s);
+    done = client->beginRefresh();
+    for (int i = 0; i < 100 && !done; ++i) {
+        fake->settle();
+        done = client->continueRefresh();
+    }
+    ASSERT_TRUE(done);
+    EXPECT_EQ(listRows(), rows);
+}
