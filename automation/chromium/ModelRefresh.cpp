@@ -94,8 +94,8 @@ void ModelRefresh::post(const Pending& pending, const std::string& method, json 
     if (!m_connection.connected())
         return;
     // Requests go in the order asked: one of a page's waits behind another of the same.
-    if (!m_queued.empty() || m_connection.session(kMember).keptBytes() >=
-                                 m_connection.settings().readingWindowBytes) {
+    if (!m_queued.empty() ||
+        m_connection.session(kMember).keptBytes() >= m_connection.settings().readingWindowBytes) {
         m_queued.push_back({pending, method, std::move(params), sessionId});
         return;
     }
