@@ -26,7 +26,7 @@ struct ChromiumSettings
     // A reading of every tab keeps at most this many bytes of requests on their way at
     // once (half a pipe's default capacity): the rest go as answers come, so a browser
     // that stops reading never fills the pipe and never holds up a write.
-    std::size_t readingWindowBytes = 32 * 1024;
+    std::size_t readingWindowBytes = std::size_t{32} * 1024;
 
     // From the environment: TABULON_CHROMIUM (the executable), TABULON_DEVTOOLS (a
     // running browser's ws://127.0.0.1:PORT/devtools/browser/... address) and
