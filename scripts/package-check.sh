@@ -21,13 +21,21 @@ lintian --fail-on error "$deb" >/dev/null 2>&1 || { echo "lintian found errors" 
 appstreamcli validate --no-net packaging/org.example.Tabulon.metainfo.xml >/dev/null
 desktop-file-validate packaging/org.example.Tabulon.desktop
 
+remove() { as_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -q tabulon >/dev/null; }
 as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$(realpath "$deb")" >/dev/null
-trap 'as_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -q tabulon >/dev/null' EXIT
+trap remove EXIT
 
+# The browsers' host manifests for every user, written by the package's own script.
+manifests="/etc/chromium/native-messaging-hosts/org.example.tabulon.bridge.json
+/etc/opt/chrome/native-messaging-hosts/org.example.tabulon.bridge.json
+/usr/lib/mozilla/native-messaging-hosts/org.example.tabulon.bridge.json"
 for f in /usr/bin/tabulon /usr/libexec/tabulon/tabulon-bridge /usr/share/tabulon/tabulon.chm \
-    /usr/share/applications/org.example.Tabulon.desktop /usr/share/man/man1/tabulon.1.gz; do
+    /usr/share/applications/org.example.Tabulon.desktop /usr/share/man/man1/tabulon.1.gz \
+    $manifests; do
     [ -e "$f" ] || { echo "the package did not install $f" >&2; exit 1; }
 done
+grep -q '"/usr/libexec/tabulon/tabulon-bridge"' /etc/chromium/native-messaging-hosts/*.json ||
+    { echo "the Chromium host manifest does not name the installed host" >&2; exit 1; }
 
 # The installed program starts, keeps its files in the configuration folder (not beside
 # /usr/bin, although root could write there) and is still running after a few seconds.
@@ -43,4 +51,11 @@ fi
 [ -d "$home/config/tabulon" ] || { echo "no configuration folder was made" >&2; exit 1; }
 [ ! -e /usr/bin/tabulon.ini ] || { echo "the installed tabulon wrote beside itself" >&2; exit 1; }
 rm -rf "$home"
+
+# Removing the package takes the manifests back.
+trap - EXIT
+remove
+for f in $manifests; do
+    [ ! -e "$f" ] || { echo "removing the package left $f" >&2; exit 1; }
+done
 echo "package check passed"
