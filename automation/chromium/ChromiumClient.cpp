@@ -6,7 +6,7 @@
 
 namespace automation::chromium {
 
-ChromiumClient::ChromiumClient(ChromiumSettings settings, WaitClock& clock)
+ChromiumClient::ChromiumClient(const ChromiumSettings& settings, WaitClock& clock)
     : m_connection(settings, clock), m_reuse(clock, settings.readReuse), m_targets(m_connection),
       m_windows(m_connection, m_targets, m_reuse), m_pages(m_connection, m_targets, m_reuse)
 {

@@ -29,7 +29,8 @@ public:
     using Stamp = ReadReuse::Stamp;
 
     // The clock measures every wait and must outlive the client.
-    explicit ChromiumClient(ChromiumSettings settings, WaitClock& clock = WaitClock::steady());
+    explicit ChromiumClient(const ChromiumSettings& settings,
+                            WaitClock& clock = WaitClock::steady());
     ~ChromiumClient();
     ChromiumClient(const ChromiumClient&) = delete;
     ChromiumClient& operator=(const ChromiumClient&) = delete;

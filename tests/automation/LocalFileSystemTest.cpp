@@ -51,7 +51,7 @@ protected:
     std::string contents(const std::string& name) const
     {
         std::ifstream in(path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        return {std::istreambuf_iterator<char>(in), {}};
     }
 
     std::vector<std::string> lines(const std::string& bytes)
