@@ -95,10 +95,13 @@ public:
     std::optional<QDBusMessage> call(const QString& method, const QVariantList& arguments,
                                      int timeoutMs)
     {
-        const pid_t started = m_started;
-        const QDBusMessage reply = callRunning(
-            m_bus, method, arguments, timeoutMs, QDeadlineTimer(kStartDeadlineMs),
-            [started] { return started == 0 || ::kill(started, 0) == 0 || errno != ESRCH; });
+        // The instance started here may end at once because another command started one
+        // at the same moment: waiting goes on while either is there.
+        const auto alive = [this] {
+            return m_started == 0 || ::kill(m_started, 0) == 0 || errno != ESRCH || !gone();
+        };
+        const QDBusMessage reply = callRunning(m_bus, method, arguments, timeoutMs,
+                                               QDeadlineTimer(kStartDeadlineMs), alive);
         if (reply.type() == QDBusMessage::ReplyMessage)
             return reply;
         m_err << "tabulon: " << utf8(message(reply)) << '\n';
