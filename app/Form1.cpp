@@ -236,6 +236,7 @@ void Form1::RefreshList()
     ClrBM();
     if (TopMost != TopMostWanted)
         ToggleTopMost();
+    emit listRebuilt();
 }
 
 void Form1::ClrBM()

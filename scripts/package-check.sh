@@ -50,6 +50,17 @@ if [ "$status" -ne 124 ]; then
 fi
 [ -d "$home/config/tabulon" ] || { echo "no configuration folder was made" >&2; exit 1; }
 [ ! -e /usr/bin/tabulon.ini ] || { echo "the installed tabulon wrote beside itself" >&2; exit 1; }
+
+version=$(/usr/bin/tabulon --version)
+[[ $version == "tabulon "* ]] || { echo "tabulon --version said: $version" >&2; exit 1; }
+
+# The installed command line starts an instance on a session bus of its own and lists
+# the simulated desktop's windows as JSON; then the instance is asked to quit.
+HOME=$home XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data XDG_RUNTIME_DIR=$home \
+    QT_QPA_PLATFORM=offscreen TABULON_BACKEND=sim timeout 60 dbus-run-session -- sh -c \
+    '/usr/bin/tabulon list --json > "$HOME/list.json" && /usr/bin/tabulon run quit' \
+    2>"$home/stderr" || { echo "tabulon list --json failed:" >&2; cat "$home/stderr" >&2; exit 1; }
+grep -q '"address"' "$home/list.json" || { echo "tabulon list --json listed nothing" >&2; exit 1; }
 rm -rf "$home"
 
 # Removing the package takes the manifests back.
