@@ -1,7 +1,5 @@
 #include "app/BridgeSetup.h"
 
-#include "automation/bridge/HostManifests.h"
-
 #include <filesystem>
 #include <ostream>
 #include <stdexcept>
@@ -26,8 +24,8 @@ BridgeFiles bridgeFilesBesideProgram()
             (folder / "tabulon-bridge.xpi").string()};
 }
 
-int installBrowserBridge(const std::string& home, const BridgeFiles& files, std::ostream& out,
-                         std::ostream& err)
+int installBrowserBridge(const std::string& base, const BridgeFiles& files, std::ostream& out,
+                         std::ostream& err, BridgeScope scope)
 {
     std::error_code error;
     if (!fs::is_regular_file(files.host, error)) {
@@ -36,7 +34,7 @@ int installBrowserBridge(const std::string& home, const BridgeFiles& files, std:
     }
     std::vector<std::string> written;
     try {
-        written = automation::bridge::installBrowserBridge(home, files.host);
+        written = automation::bridge::installBrowserBridge(base, files.host, scope);
     } catch (const std::exception& failure) {
         err << "tabulon: " << failure.what() << '\n';
         return 1;
@@ -56,9 +54,10 @@ int installBrowserBridge(const std::string& home, const BridgeFiles& files, std:
     return 0;
 }
 
-int uninstallBrowserBridge(const std::string& home, std::ostream& out, std::ostream&)
+int uninstallBrowserBridge(const std::string& base, std::ostream& out, std::ostream&,
+                           BridgeScope scope)
 {
-    const auto removed = automation::bridge::uninstallBrowserBridge(home);
+    const auto removed = automation::bridge::uninstallBrowserBridge(base, scope);
     if (removed.empty())
         out << "No host manifest of the bridge was found.\n";
     for (const std::string& path : removed)

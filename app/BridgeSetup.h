@@ -1,5 +1,7 @@
 #pragma once
 
+#include "automation/bridge/HostManifests.h"
+
 #include <iosfwd>
 #include <string>
 
@@ -18,11 +20,15 @@ struct BridgeFiles
 // the program was built from).
 BridgeFiles bridgeFilesBesideProgram();
 
-// --install-browser-bridge: writes the host manifests under home and says on out what
-// was written and the one step left in each browser. --uninstall-browser-bridge:
+using automation::bridge::BridgeScope;
+
+// --install-browser-bridge: writes the host manifests under base (the user's home, or
+// with --system the root folder, as the package does for every user) and says on out
+// what was written and the one step left in each browser. --uninstall-browser-bridge:
 // removes what that wrote. The exit status; a failure is said on err.
-int installBrowserBridge(const std::string& home, const BridgeFiles& files, std::ostream& out,
-                         std::ostream& err);
-int uninstallBrowserBridge(const std::string& home, std::ostream& out, std::ostream& err);
+int installBrowserBridge(const std::string& base, const BridgeFiles& files, std::ostream& out,
+                         std::ostream& err, BridgeScope scope = BridgeScope::User);
+int uninstallBrowserBridge(const std::string& base, std::ostream& out, std::ostream& err,
+                           BridgeScope scope = BridgeScope::User);
 
 } // namespace tabulon

@@ -237,6 +237,7 @@ void Form1::RefreshList()
     ClrBM();
     if (TopMost != TopMostWanted)
         ToggleTopMost();
+    emit listRebuilt();
 }
 
 void Form1::ClrBM()

@@ -160,6 +160,10 @@ public:
     Form6& form6();
     Form7& form7();
 
+Q_SIGNALS:
+    // RefreshList has rebuilt and shown the list (its rows may be the same as before).
+    void listRebuilt();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -30,4 +30,16 @@ bool Program::start(std::string& error)
     }
 }
 
+void Program::raise()
+{
+    Form1& window = *m_form1;
+    if (window.hasEnded())
+        return;
+    if (window.isMinimized())
+        window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
 } // namespace tabulon

@@ -26,6 +26,10 @@ public:
     // Runs the start-up sequence; when it cannot start, says why in error and returns false.
     bool start(std::string& error);
 
+    // Brings the main window forward, restoring it first when it is minimised: another
+    // start of the program asked for it.
+    void raise();
+
     Form1& mainWindow() { return *m_form1; }
     Module1& module() { return *m_module; }
 

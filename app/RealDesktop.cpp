@@ -26,9 +26,9 @@ namespace tabulon {
 using namespace automation;
 
 RealDesktop::RealDesktop(std::unique_ptr<x11::X11Desktop> desktop,
-                         chromium::ChromiumSettings settings)
+                         const chromium::ChromiumSettings& settings)
     : m_files(std::make_unique<LocalFileSystem>()), m_desktop(std::move(desktop)),
-      m_client(std::make_shared<chromium::ChromiumClient>(std::move(settings))),
+      m_client(std::make_shared<chromium::ChromiumClient>(settings)),
       m_browserWindows(std::make_unique<chromium::ChromiumWindows>(
           m_client, defaultFavoritesFolder(), *m_files)),
       m_arranger(std::make_unique<X11Arranger>(*m_desktop)),

@@ -40,7 +40,7 @@ class RealDesktop : public Backend
 {
 public:
     RealDesktop(std::unique_ptr<automation::x11::X11Desktop> desktop,
-                automation::chromium::ChromiumSettings settings);
+                const automation::chromium::ChromiumSettings& settings);
     ~RealDesktop() override;
 
     automation::Platform platform() override;

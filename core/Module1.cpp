@@ -34,7 +34,7 @@ std::string defaultNotepadPath(const std::string& winDir, automation::FileSystem
         "gnome-text-editor", "gedit",   "mousepad", "kwrite", "kate", "xed", "pluma",
         "featherpad",        "leafpad", "geany",    "xedit"};
     for (const char* editor : kEditors) {
-        const std::string path = joinPath(winDir, editor);
+        std::string path = joinPath(winDir, editor);
         if (files.isFile(path))
             return path;
     }

@@ -19,6 +19,8 @@ packages=(
   qt6-qpa-plugins libxcb-cursor0
   # the browser bridge: the extension's tests, and Firefox for the end-to-end tests
   nodejs firefox-esr
+  # the session bus the tests start for themselves (dbus-daemon, dbus-run-session)
+  dbus-daemon
   # the package: dpkg-shlibdeps for its Depends, and the checks of the package, its
   # desktop entry and its AppStream metainfo
   dpkg-dev lintian desktop-file-utils appstream

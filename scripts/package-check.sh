@@ -21,13 +21,21 @@ lintian --fail-on error "$deb" >/dev/null 2>&1 || { echo "lintian found errors" 
 appstreamcli validate --no-net packaging/org.example.Tabulon.metainfo.xml >/dev/null
 desktop-file-validate packaging/org.example.Tabulon.desktop
 
+remove() { as_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -q tabulon >/dev/null; }
 as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$(realpath "$deb")" >/dev/null
-trap 'as_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -q tabulon >/dev/null' EXIT
+trap remove EXIT
 
+# The browsers' host manifests for every user, written by the package's own script.
+manifests="/etc/chromium/native-messaging-hosts/org.example.tabulon.bridge.json
+/etc/opt/chrome/native-messaging-hosts/org.example.tabulon.bridge.json
+/usr/lib/mozilla/native-messaging-hosts/org.example.tabulon.bridge.json"
 for f in /usr/bin/tabulon /usr/libexec/tabulon/tabulon-bridge /usr/share/tabulon/tabulon.chm \
-    /usr/share/applications/org.example.Tabulon.desktop /usr/share/man/man1/tabulon.1.gz; do
+    /usr/share/applications/org.example.Tabulon.desktop /usr/share/man/man1/tabulon.1.gz \
+    $manifests; do
     [ -e "$f" ] || { echo "the package did not install $f" >&2; exit 1; }
 done
+grep -q '"/usr/libexec/tabulon/tabulon-bridge"' /etc/chromium/native-messaging-hosts/*.json ||
+    { echo "the Chromium host manifest does not name the installed host" >&2; exit 1; }
 
 # The installed program starts, keeps its files in the configuration folder (not beside
 # /usr/bin, although root could write there) and is still running after a few seconds.
@@ -42,5 +50,23 @@ if [ "$status" -ne 124 ]; then
 fi
 [ -d "$home/config/tabulon" ] || { echo "no configuration folder was made" >&2; exit 1; }
 [ ! -e /usr/bin/tabulon.ini ] || { echo "the installed tabulon wrote beside itself" >&2; exit 1; }
+
+version=$(/usr/bin/tabulon --version)
+[[ $version == "tabulon "* ]] || { echo "tabulon --version said: $version" >&2; exit 1; }
+
+# The installed command line starts an instance on a session bus of its own and lists
+# the simulated desktop's windows as JSON; then the instance is asked to quit.
+HOME=$home XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data XDG_RUNTIME_DIR=$home \
+    QT_QPA_PLATFORM=offscreen TABULON_BACKEND=sim timeout 60 dbus-run-session -- sh -c \
+    '/usr/bin/tabulon list --json > "$HOME/list.json" && /usr/bin/tabulon run quit' \
+    2>"$home/stderr" || { echo "tabulon list --json failed:" >&2; cat "$home/stderr" >&2; exit 1; }
+grep -q '"address"' "$home/list.json" || { echo "tabulon list --json listed nothing" >&2; exit 1; }
 rm -rf "$home"
+
+# Removing the package takes the manifests back.
+trap - EXIT
+remove
+for f in $manifests; do
+    [ ! -e "$f" ] || { echo "removing the package left $f" >&2; exit 1; }
+done
 echo "package check passed"

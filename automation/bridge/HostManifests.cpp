@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <span>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -14,13 +15,13 @@ namespace {
 
 struct Family
 {
-    const char* config; // under the home folder
+    const char* config; // under the home or the root folder
     const char* manifests;
     bool always;
     bool firefox;
 };
 
-constexpr Family kFamilies[] = {
+constexpr Family kUserFamilies[] = {
     {".config/chromium", "NativeMessagingHosts", true, false},
     {".config/google-chrome", "NativeMessagingHosts", false, false},
     {".config/BraveSoftware/Brave-Browser", "NativeMessagingHosts", false, false},
@@ -29,9 +30,31 @@ constexpr Family kFamilies[] = {
     {".mozilla", "native-messaging-hosts", true, true},
 };
 
-fs::path manifestPath(const std::string& home, const Family& family)
+// The machine's folders are written whether or not the browser is there yet, so one
+// installed later finds the bridge too.
+constexpr Family kSystemFamilies[] = {
+    {"etc/chromium", "native-messaging-hosts", true, false},
+    {"etc/opt/chrome", "native-messaging-hosts", true, false},
+    {"usr/lib/mozilla", "native-messaging-hosts", true, true},
+};
+
+std::span<const Family> families(BridgeScope scope)
 {
-    return fs::path(home) / family.config / family.manifests / (std::string(kHostName) + ".json");
+    if (scope == BridgeScope::System)
+        return kSystemFamilies;
+    return kUserFamilies;
+}
+
+fs::path manifestPath(const std::string& base, const Family& family)
+{
+    return fs::path(base) / family.config / family.manifests / (std::string(kHostName) + ".json");
+}
+
+void removeIfEmpty(const fs::path& folder)
+{
+    std::error_code error;
+    if (fs::is_empty(folder, error) && !error)
+        fs::remove(folder, error);
 }
 
 std::string manifest(const std::string& hostPath, const char* allowKey, const std::string& allowed)
@@ -85,16 +108,17 @@ void writeHostManifest(const std::string& path, const std::string& text)
     }
 }
 
-std::vector<std::string> installBrowserBridge(const std::string& home, const std::string& hostPath)
+std::vector<std::string> installBrowserBridge(const std::string& base, const std::string& hostPath,
+                                              BridgeScope scope)
 {
     if (!fs::path(hostPath).is_absolute())
         throw std::runtime_error("the host's path must be absolute: " + hostPath);
     std::vector<std::string> written;
-    for (const Family& family : kFamilies) {
+    for (const Family& family : families(scope)) {
         std::error_code error;
-        if (!family.always && !fs::is_directory(fs::path(home) / family.config, error))
+        if (!family.always && !fs::is_directory(fs::path(base) / family.config, error))
             continue;
-        const fs::path path = manifestPath(home, family);
+        const fs::path path = manifestPath(base, family);
         writeHostManifest(path.string(), family.firefox ? firefoxHostManifest(hostPath)
                                                         : chromiumHostManifest(hostPath));
         written.push_back(path.string());
@@ -102,18 +126,20 @@ std::vector<std::string> installBrowserBridge(const std::string& home, const std
     return written;
 }
 
-std::vector<std::string> uninstallBrowserBridge(const std::string& home)
+std::vector<std::string> uninstallBrowserBridge(const std::string& base, BridgeScope scope)
 {
     std::vector<std::string> removed;
-    for (const Family& family : kFamilies) {
-        const fs::path path = manifestPath(home, family);
+    for (const Family& family : families(scope)) {
+        const fs::path path = manifestPath(base, family);
         std::error_code error;
         if (!fs::is_regular_file(fs::symlink_status(path, error)) || !namesOurHost(path))
             continue;
         if (fs::remove(path, error))
             removed.push_back(path.string());
-        if (fs::is_empty(path.parent_path(), error))
-            fs::remove(path.parent_path(), error);
+        // Installing made the manifests' folder, and the browser's own when it was not
+        // there yet (a browser never started); neither is left behind empty.
+        removeIfEmpty(path.parent_path());
+        removeIfEmpty(path.parent_path().parent_path());
     }
     return removed;
 }

@@ -211,13 +211,15 @@ bool BridgedWindowManager::writeFavorite(const std::string& keys)
         std::string frameUrl = checked::lineAt(result, "url", limits::kMaxAddress);
         if (path.empty() || frameUrl.empty())
             continue;
-        found.push_back(
-            {std::move(path),
-             {checked::lineAt(result, "name", limits::kMaxPageText), std::move(frameUrl)}});
+        found.emplace_back(
+            std::move(path),
+            chromium::ShortcutFrame{checked::lineAt(result, "name", limits::kMaxPageText),
+                                    std::move(frameUrl)});
     }
     std::sort(found.begin(), found.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<chromium::ShortcutFrame> frames;
+    frames.reserve(found.size());
     for (auto& entry : found)
         frames.push_back(std::move(entry.second));
     const std::string bytes = chromium::favoriteShortcutBytes(url, frames);

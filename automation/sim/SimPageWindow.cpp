@@ -29,9 +29,9 @@ json number(double value)
 {
     // Whole numbers print as integers, so a dump reads 51.2 but 0, not 0.0.
     if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15)
-        return json(static_cast<long long>(value));
+        return static_cast<long long>(value);
     if (!std::isfinite(value))
-        return json(value);
+        return value;
     // Fifteen significant digits, as the automation layer shows a double: 768 * 0.05
     // reads 38.4, not 38.400000000000006.
     char digits[32];
@@ -39,7 +39,7 @@ json number(double value)
         std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 15);
     double shown = value;
     std::from_chars(digits, written.ptr, shown);
-    return json(shown);
+    return shown;
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include "automation/sim/SimState.h"
 
 #include <algorithm>
-#include <ranges>
 
 namespace automation::sim {
 
@@ -91,11 +90,13 @@ SimWindow* SimState::byHandle(Hwnd hwnd)
 {
     if (hwnd == 0)
         return nullptr;
-    for (const auto& window : std::views::reverse(m_windows)) {
-        if (!window->closed && window->hwnd == hwnd)
-            return window.get();
-    }
-    return nullptr;
+    // Searched from the newest window. Reverse iterators,
+    // not a reversed view: clang 14 cannot compile libstdc++ 12's views.
+    const auto found =
+        std::find_if(m_windows.rbegin(), m_windows.rend(), [hwnd](const auto& window) {
+            return !window->closed && window->hwnd == hwnd;
+        });
+    return found == m_windows.rend() ? nullptr : found->get();
 }
 
 std::string SimState::idOfHandle(Hwnd hwnd)

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <ranges>
 #include <thread>
 
 namespace automation::x11 {
@@ -321,12 +320,11 @@ Hwnd X11Desktop::findByCaption(const std::string& caption)
     if (windows.empty())
         windows = m_x->clientList(false);
     // Stacking order runs bottom to top: the frontmost of several namesakes wins.
-    for (const XWindow window : std::ranges::reverse_view(windows)) {
+    const auto found = std::find_if(windows.rbegin(), windows.rend(), [&](XWindow window) {
         const auto name = m_x->name(window);
-        if (name && *name == caption)
-            return window;
-    }
-    return 0;
+        return name && *name == caption;
+    });
+    return found == windows.rend() ? 0 : *found;
 }
 
 void X11Desktop::AppActivate(const std::string& caption)

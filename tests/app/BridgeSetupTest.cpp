@@ -55,7 +55,7 @@ TEST_F(BridgeSetupTest, InstallNeedsTheHostAndUninstallRemovesExactlyWhatItWrote
         fs::exists(m_home + "/.mozilla/native-messaging-hosts/org.example.tabulon.bridge.json"));
 
     ASSERT_EQ(tabulon::uninstallBrowserBridge(m_home, m_out, m_err), 0);
-    EXPECT_FALSE(fs::exists(m_home + "/.config/chromium/NativeMessagingHosts"));
+    EXPECT_FALSE(fs::exists(m_home + "/.config/chromium"));
     EXPECT_FALSE(
         fs::exists(m_home + "/.mozilla/native-messaging-hosts/org.example.tabulon.bridge.json"));
     EXPECT_TRUE(fs::exists(m_home + "/.mozilla/native-messaging-hosts/other.json"));

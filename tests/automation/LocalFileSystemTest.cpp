@@ -51,7 +51,7 @@ protected:
     std::string contents(const std::string& name) const
     {
         std::ifstream in(path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        return {std::istreambuf_iterator<char>(in), {}};
     }
 
     std::vector<std::string> lines(const std::string& bytes)
@@ -108,7 +108,9 @@ TEST_F(LocalFileSystemTest, ReadLinesAcrossItsBuffer)
     for (std::size_t at : {65535u, 65536u, 131071u}) {
         const std::string first(at, 'a');
         const std::string longLine(1 << 20, 'b');
-        EXPECT_EQ(lines(first + "\r\n" + longLine + "\r\nc"), (Lines{first, longLine, "c"})) << at;
+        std::string bytes = first;
+        bytes.append("\r\n").append(longLine).append("\r\nc");
+        EXPECT_EQ(lines(bytes), (Lines{first, longLine, "c"})) << at;
         EXPECT_EQ(lines(first + "\r" + "d\n"), (Lines{first, "d"})) << at;
         EXPECT_EQ(lines(first + "\r"), (Lines{first})) << at;
     }

@@ -76,12 +76,9 @@ TEST(HostManifests, UninstallRemovesExactlyWhatWasWritten)
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(removed, expected);
 
-    // What was there before is as it was; of ours only the browsers' own folders that
-    // installing made for Chromium and Firefox remain, empty.
-    auto after = filesUnder(home.path());
-    std::erase_if(
-        after, [](const std::string& p) { return p == ".config/chromium/" || p == ".mozilla/"; });
-    EXPECT_EQ(after, before);
+    // What was there before is as it was, and nothing of ours is left, not even the
+    // empty folders installing made for Chromium and Firefox.
+    EXPECT_EQ(filesUnder(home.path()), before);
     EXPECT_TRUE(uninstallBrowserBridge(home.path()).empty());
 
     // A manifest in our place that names another host is not ours to remove.
@@ -91,4 +88,33 @@ TEST(HostManifests, UninstallRemovesExactlyWhatWasWritten)
     std::ofstream(chromium) << R"({"name":"org.example.someone.else"})";
     EXPECT_EQ(uninstallBrowserBridge(home.path()).size(), 2u);
     EXPECT_TRUE(fs::exists(chromium));
+}
+
+TEST(HostManifests, TheMachineWideManifestsServeEveryUsersBrowsersAndGoWithoutATrace)
+{
+    bridgetest::TempFolder root;
+    // Chromium is installed (its folder holds its own settings); Chrome and Firefox not yet.
+    fs::create_directories(root.path() + "/etc/chromium");
+    std::ofstream(root.path() + "/etc/chromium/default") << "CHROMIUM_FLAGS=\"\"\n";
+    fs::create_directories(root.path() + "/etc/opt");
+    fs::create_directories(root.path() + "/usr/lib");
+    const auto before = filesUnder(root.path());
+
+    auto written = installBrowserBridge(root.path(), "/usr/libexec/tabulon/tabulon-bridge",
+                                        BridgeScope::System);
+    std::sort(written.begin(), written.end());
+    const std::string name = "/native-messaging-hosts/org.example.tabulon.bridge.json";
+    EXPECT_EQ(written, (std::vector<std::string>{root.path() + "/etc/chromium" + name,
+                                                 root.path() + "/etc/opt/chrome" + name,
+                                                 root.path() + "/usr/lib/mozilla" + name}));
+    EXPECT_EQ(readJson(written[0]),
+              nlohmann::json::parse(chromiumHostManifest("/usr/libexec/tabulon/tabulon-bridge")));
+    EXPECT_EQ(readJson(written[1]), readJson(written[0]));
+    EXPECT_EQ(readJson(written[2]),
+              nlohmann::json::parse(firefoxHostManifest("/usr/libexec/tabulon/tabulon-bridge")));
+    // A user's folders are not the machine's.
+    EXPECT_TRUE(uninstallBrowserBridge(root.path()).empty());
+
+    EXPECT_EQ(uninstallBrowserBridge(root.path(), BridgeScope::System).size(), 3u);
+    EXPECT_EQ(filesUnder(root.path()), before);
 }

@@ -45,7 +45,7 @@ automation::Process startBridged(bool firefox, const std::string& home, const st
                 "--user-data-dir=" + profile,
                 std::string("--load-extension=") + TABULON_EXTENSION_DIR};
         if (::geteuid() == 0)
-            args.push_back("--no-sandbox");
+            args.emplace_back("--no-sandbox");
     } else {
         installBrowserBridge(home, TABULON_BRIDGE_EXE);
         fs::create_directories(profile + "/extensions");

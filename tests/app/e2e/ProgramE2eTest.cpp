@@ -43,7 +43,7 @@ std::string siteList(const std::vector<std::pair<std::string, std::string>>& sit
 {
     std::string text;
     for (const auto& [name, url] : sites)
-        text += name + "\r\n" + url + "\r\n";
+        text.append(name).append("\r\n").append(url).append("\r\n");
     return text;
 }
 

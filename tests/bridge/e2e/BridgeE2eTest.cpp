@@ -135,7 +135,7 @@ public:
             if (!message.is_null())
                 m_events.push_back(std::move(message));
         }
-        return json();
+        return {};
     }
 
     // The first event (pending or to come) with this name that satisfies the test.
@@ -162,7 +162,7 @@ public:
             if (!message.is_null())
                 m_events.push_back(std::move(message));
         }
-        return json();
+        return {};
     }
 
     // The next message of any kind, or null.
@@ -268,7 +268,7 @@ protected:
                     "--user-data-dir=" + m_profile,
                     std::string("--load-extension=") + TABULON_EXTENSION_DIR};
             if (::geteuid() == 0)
-                args.push_back("--no-sandbox");
+                args.emplace_back("--no-sandbox");
         } else {
             // Firefox reads the manifest in the (temporary) home, where the installer
             // puts it; the add-on is side-loaded into the temporary profile.
@@ -386,8 +386,8 @@ TEST_P(BridgeE2e, GreetsWithItsWindowsAndTellsOfEveryChange)
 
     // A window opens with its tab, and both close.
     const json created = bridged->call("window.create", {{"url", desktop.url("/b.html")}});
-    const json newWindow = created["windowId"];
-    const json newTab = created["tabId"];
+    const json& newWindow = created["windowId"];
+    const json& newTab = created["tabId"];
     EXPECT_FALSE(bridged
                      ->event("windows.onCreated",
                              [&](const json& e) { return e["window"]["id"] == newWindow; })

@@ -81,9 +81,8 @@ struct Browser
     ChromiumObjectFactory factory;
     ChromiumWindows windows;
 
-    explicit Browser(ChromiumSettings settings = defaults())
-        : client(std::make_shared<ChromiumClient>(std::move(settings))),
-          factory(client, nullptr, nullptr),
+    explicit Browser(const ChromiumSettings& settings = defaults())
+        : client(std::make_shared<ChromiumClient>(settings)), factory(client, nullptr, nullptr),
           windows(client, automation::defaultFavoritesFolder(), files)
     {}
 
