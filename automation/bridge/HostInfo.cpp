@@ -84,4 +84,13 @@ std::string tabulonMessage(bool connected)
                      : R"({"type":"tabulon","connected":false})";
 }
 
+bool isHello(std::string_view message)
+{
+    const auto parsed = nlohmann::json::parse(message, nullptr, false);
+    if (!parsed.is_object())
+        return false;
+    const auto type = parsed.find("type");
+    return type != parsed.end() && *type == "hello";
+}
+
 } // namespace automation::bridge

@@ -35,4 +35,8 @@ std::string hostMessage(const HostInfo& info);
 // The message the host sends the extension when Tabulon comes or goes.
 std::string tabulonMessage(bool connected);
 
+// Whether a message from the extension is its greeting, {"type":"hello",...}: what the
+// extension sends first once it hears that Tabulon came.
+bool isHello(std::string_view message);
+
 } // namespace automation::bridge

@@ -156,6 +156,7 @@ void Relay::tryConnect()
     m_socketSeen = false;
     m_fromTabulon = FrameReader(kMaxToBrowser);
     m_tabulonSkipped = 0;
+    m_greeted = false;
     m_toTabulon.clear();
     m_toTabulon.append(*encodeFrame(m_options.hostMessage, kMaxFromBrowser));
     toBrowser(tabulonMessage(true));
@@ -196,8 +197,13 @@ bool Relay::readBrowser()
         m_fromBrowser.feed(std::string_view(buffer, static_cast<std::size_t>(n)));
         while (auto message = m_fromBrowser.next()) {
             // While Tabulon is away there is no one to give it to.
-            if (m_tabulon >= 0)
-                m_toTabulon.append(*encodeFrame(*message, kMaxFromBrowser));
+            if (m_tabulon < 0)
+                continue;
+            if (!m_greeted)
+                m_greeted = isHello(*message);
+            if (!m_greeted)
+                continue;
+            m_toTabulon.append(*encodeFrame(*message, kMaxFromBrowser));
         }
         if (m_toTabulon.size() > kBacklogToTabulon)
             break;

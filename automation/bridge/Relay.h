@@ -70,6 +70,9 @@ private:
     int m_inotify = -1;
     int m_watch = -1;
     int m_tabulon = -1;
+    // Until the extension greets a new Tabulon, what it sends belongs to the one before
+    // (events posted before it heard that Tabulon went) and is dropped.
+    bool m_greeted = false;
     // A new socket appeared while connected: try it as soon as this connection ends.
     bool m_socketSeen = false;
     // After a socket appeared but refused (not yet listening), a few spaced retries.

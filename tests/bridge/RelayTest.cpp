@@ -100,7 +100,7 @@ TEST_F(Relaying, TabulonAppearingAfterTheBrowserIsFoundAndGreeted)
     EXPECT_EQ(host.browser->receive(), R"({"type":"request","id":1})");
 }
 
-TEST_F(Relaying, ARestartedTabulonIsFoundAgainAndGetsNothingFromWhileItWasAway)
+TEST_F(Relaying, ARestartedTabulonGetsNothingFromBeforeTheExtensionGreetedIt)
 {
     Host host(folder, R"({"type":"host"})");
     auto tabulon = std::make_unique<FakeTabulon>(folder);
@@ -117,8 +117,13 @@ TEST_F(Relaying, ARestartedTabulonIsFoundAgainAndGetsNothingFromWhileItWasAway)
     peer = tabulon->accept();
     ASSERT_TRUE(peer);
     EXPECT_TRUE(host.toldTabulon(true));
+    // An event the extension posted before it heard of the new Tabulon belongs to the
+    // old one: the new one's first message from the extension is its greeting.
+    ASSERT_TRUE(host.browser->send(R"({"type":"event","name":"tabs.onUpdated"})"));
+    ASSERT_TRUE(host.browser->send(R"({"type":"hello","n":2})"));
     ASSERT_TRUE(host.browser->send(R"({"after":"return"})"));
     EXPECT_EQ(peer->receive(), R"({"type":"host"})");
+    EXPECT_EQ(peer->receive(), R"({"type":"hello","n":2})");
     EXPECT_EQ(peer->receive(), R"({"after":"return"})");
 }
 
@@ -180,6 +185,8 @@ TEST_F(Relaying, MessagesOverTheLimitOfTheirWayAreDroppedAndTheRestGoesThrough)
 
     // To Tabulon: up to 64 MiB, here a few MiB, which takes many writes each way.
     const std::string big = "\"" + std::string(5u << 20, 'b') + "\"";
+    ASSERT_TRUE(host.browser->send(R"({"type":"hello"})"));
+    EXPECT_EQ(peer->receive(), R"({"type":"hello"})");
     ASSERT_TRUE(host.browser->sendRaw(std::string(4, '\0')));
     ASSERT_TRUE(host.browser->send(big));
     ASSERT_TRUE(host.browser->send("{}"));
@@ -194,9 +201,11 @@ TEST_F(Relaying, TheHostEndsWhenTheBrowserClosesAfterPassingOnItsLastWords)
     const auto peer = tabulon.accept();
     ASSERT_TRUE(peer);
     EXPECT_TRUE(host.toldTabulon(true));
+    ASSERT_TRUE(host.browser->send(R"({"type":"hello"})"));
     ASSERT_TRUE(host.browser->send(R"({"last":"words"})"));
     EXPECT_EQ(host.closeAndWait(), 0);
     EXPECT_EQ(peer->receive(), R"({"type":"host"})");
+    EXPECT_EQ(peer->receive(), R"({"type":"hello"})");
     EXPECT_EQ(peer->receive(), R"({"last":"words"})");
     EXPECT_TRUE(peer->closedWithin(5000ms));
 }
@@ -223,7 +232,9 @@ TEST_F(Relaying, SeveralBrowsersAreBridgedAtOnceEachOnItsOwnConnection)
     // One browser going leaves the other bridged.
     EXPECT_EQ(chromium.closeAndWait(), 0);
     EXPECT_TRUE(peers["chromium"]->closedWithin(5000ms));
+    ASSERT_TRUE(firefox.browser->send(R"({"type":"hello"})"));
     ASSERT_TRUE(firefox.browser->send(R"({"from":"firefox"})"));
+    EXPECT_EQ(peers["firefox"]->receive(), R"({"type":"hello"})");
     EXPECT_EQ(peers["firefox"]->receive(), R"({"from":"firefox"})");
 }
 
