@@ -25,6 +25,10 @@ void PageSheets::put(const std::string& member, const std::string& targetId, Kin
     }
     if (text.empty())
         return;
+    // The browser makes and keeps the program's sheets only while its style-sheet
+    // domain is on in the document's session, and that only with the DOM's on too.
+    m_pages.pageCall(member, targetId, "DOM.enable", json::object());
+    m_pages.pageCall(member, targetId, "CSS.enable", json::object());
     // A tab's top frame has the tab's id.
     const json created = m_pages.pageCall(member, targetId, "CSS.createStyleSheet",
                                           {{"frameId", targetId}, {"force", true}});
