@@ -120,8 +120,9 @@ void ModelRefresh::send(const Pending& pending, const std::string& method, json 
     DevToolsSession::Posted posted = m_connection.session(kMember).postKept(
         {kMember, method, std::move(params), sessionId,
          inPage ? settings.pageTimeout : settings.browserTimeout});
-    if (posted.id != 0)
-        m_pending.emplace(posted.id, std::make_pair(std::move(posted), pending));
+    const auto id = posted.id;
+    if (id != 0)
+        m_pending.emplace(id, std::make_pair(std::move(posted), pending));
     else if (inPage)
         m_pages.markBusy(pending.targetId);
 }
