@@ -125,8 +125,8 @@ void ModelRefresh::send(const Pending& pending, const std::string& method, json 
     DevToolsSession::Posted posted = m_connection.session(kMember).postKept(
         {kMember, method, std::move(params), sessionId,
          inPage ? settings.pageTimeout : settings.browserTimeout});
-    if (posted.id != 0)
-        m_pending.emplace(posted.id, std::make_pair(std::move(posted), pending));
+    if (const std::int64_t id = posted.id; id != 0)
+        m_pending.emplace(id, std::make_pair(std::move(posted), pending));
     else if (inPage)
         m_pages.markBusy(pending.targetId);
 }

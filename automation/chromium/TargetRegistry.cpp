@@ -190,6 +190,7 @@ std::vector<std::string> TargetRegistry::framesBelow(const std::string& pageId) 
     }
     std::sort(below.begin(), below.end());
     std::vector<std::string> ids;
+    ids.reserve(below.size());
     for (auto& frame : below)
         ids.push_back(std::move(frame.second));
     return ids;
@@ -220,6 +221,7 @@ std::vector<std::string> TargetRegistry::knownPages() const
     }
     std::sort(pages.begin(), pages.end());
     std::vector<std::string> ids;
+    ids.reserve(pages.size());
     for (auto& page : pages)
         ids.push_back(std::move(page.second));
     return ids;
@@ -246,6 +248,7 @@ std::vector<std::string> TargetRegistry::takeTargetList(const json& result)
         forget(id);
     std::sort(pages.begin(), pages.end());
     std::vector<std::string> ids;
+    ids.reserve(pages.size());
     for (auto& page : pages)
         ids.push_back(std::move(page.second));
     return ids;
@@ -287,7 +290,7 @@ std::string TargetRegistry::createWindow(const std::string& member)
     }
     const json result = m_connection.browserCall(member, "Target.createTarget",
                                                  {{"url", "about:blank"}, {"newWindow", true}});
-    const std::string targetId = readTargetId(result);
+    std::string targetId = readTargetId(result);
     if (targetId.empty() || !record(targetId, nullptr))
         throw Error(member, "the browser opened no window");
     return targetId;
