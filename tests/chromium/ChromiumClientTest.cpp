@@ -252,7 +252,7 @@ struct ClientOverFakeBrowser : ::testing::Test
         for (const std::string& id : client->listedPages()) {
             const auto browser = tab(id);
             if (browser->busy()) {
-                rows.push_back("busy");
+                rows.emplace_back("busy");
                 continue;
             }
             rows.push_back(browser->LocationName() + " " + browser->LocationURL() + " " +
