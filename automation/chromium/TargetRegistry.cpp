@@ -149,6 +149,12 @@ void TargetRegistry::readingPage(const std::string& targetId)
         it->second.changed = false;
 }
 
+void TargetRegistry::readingDropped(const std::string& targetId)
+{
+    if (const auto it = m_targets.find(targetId); it != m_targets.end())
+        it->second.changed = true;
+}
+
 void TargetRegistry::detached(const DetachedFromTarget& event)
 {
     for (auto& [id, target] : m_targets) {
