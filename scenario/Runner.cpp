@@ -7,9 +7,9 @@
 #include "scenario/Steps.h"
 
 #include <QApplication>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <stdlib.h>
 
 namespace tabulon::scenario {
 
@@ -58,11 +58,11 @@ int Runner::run()
     const json steps = m_scenario.value("steps", json::array());
     try {
         if (!m_scenario.is_object())
-            throw Unusable("a scenario is a JSON object with \"setup\" and \"steps\"");
+            throw Unusable(R"(a scenario is a JSON object with "setup" and "steps")");
         for (const auto& [key, value] : m_scenario.items()) {
             (void)value;
             if (key != "setup" && key != "steps")
-                throw Unusable("unknown field \"" + key + "\"");
+                throw Unusable(R"(unknown field ")" + key + '"');
         }
         if (!steps.is_array())
             throw Unusable("\"steps\" must be a list");

@@ -17,7 +17,7 @@ namespace automation::bridge {
 
 namespace {
 
-constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kChunk = std::size_t{64} * 1024;
 // Past this much unsent, stop reading the side that feeds it until the other catches up.
 constexpr std::size_t kBacklogToTabulon = 2 * kMaxFromBrowser;
 constexpr std::size_t kBacklogToBrowser = 4 * kMaxToBrowser;

@@ -27,6 +27,7 @@ void ModelRefresh::clear()
     m_pending.clear();
     m_queued.clear();
     m_askedTabs.clear();
+    m_askedWindowOf.clear();
     m_askedWindows.clear();
     m_remade.clear();
     m_list.clear();
@@ -57,6 +58,7 @@ bool ModelRefresh::begin()
 {
     finish();
     m_askedTabs.clear();
+    m_askedWindowOf.clear();
     m_askedWindows.clear();
     m_remade.clear();
     m_connection.takeEvents();
@@ -82,7 +84,10 @@ bool ModelRefresh::begin()
     freeHungPages(session);
     post({Step::Targets, {}, 0}, "Target.getTargets", json::object(), {});
     // The tabs the events told of are asked at once; one the list finds new, when it
-    // comes.
+    // comes. The windows go first: they are few and small, and never wait for room
+    // behind the pages.
+    for (const std::string& id : known)
+        askWindow(id);
     for (const std::string& id : known)
         ask(id);
     return poll();
@@ -120,8 +125,9 @@ void ModelRefresh::send(const Pending& pending, const std::string& method, json 
     DevToolsSession::Posted posted = m_connection.session(kMember).postKept(
         {kMember, method, std::move(params), sessionId,
          inPage ? settings.pageTimeout : settings.browserTimeout});
-    if (posted.id != 0)
-        m_pending.emplace(posted.id, std::make_pair(std::move(posted), pending));
+    const auto id = posted.id;
+    if (id != 0)
+        m_pending.emplace(id, std::make_pair(std::move(posted), pending));
     else if (inPage)
         m_pages.markBusy(pending.targetId);
 }
@@ -130,12 +136,19 @@ void ModelRefresh::ask(const std::string& targetId)
 {
     if (!m_askedTabs.insert(targetId).second || !m_targets.knows(targetId))
         return;
+    askWindow(targetId);
+    askPage(targetId);
+}
+
+void ModelRefresh::askWindow(const std::string& targetId)
+{
+    if (!m_targets.knows(targetId) || !m_askedWindowOf.insert(targetId).second)
+        return;
     if (const std::int64_t window = m_windows.lastWindowOf(targetId); window == 0)
         post({Step::WindowOf, targetId, 0}, "Browser.getWindowForTarget", {{"targetId", targetId}},
              {});
     else if (m_askedWindows.insert(window).second)
         post({Step::Bounds, {}, window}, "Browser.getWindowBounds", {{"windowId", window}}, {});
-    askPage(targetId);
 }
 
 void ModelRefresh::askPage(const std::string& targetId)
@@ -305,13 +318,21 @@ void ModelRefresh::finish()
             else
                 browserLate = true;
         }
-        // Never sent: the browser took too long with what went before.
+        // Never sent, for want of room on the way: the page was not asked, so it has not
+        // failed to answer. It shows what was read last, if anything, and is read at the
+        // next reading.
         for (const Queued& queued : m_queued) {
             if (queued.pending.step == Step::World || queued.pending.step == Step::Mark ||
-                queued.pending.step == Step::Snapshot)
-                m_pages.markBusy(queued.pending.targetId);
-            else
+                queued.pending.step == Step::Snapshot) {
+                m_targets.readingDropped(queued.pending.targetId);
+                if (!m_pages.keepSnapshot(queued.pending.targetId))
+                    m_pages.markBusy(queued.pending.targetId);
+            } else if (queued.pending.step == Step::Bounds) {
+                // Not asked either: the window shows what was read of it last.
+                m_windows.keepWindow(queued.pending.windowId);
+            } else if (queued.pending.step != Step::WindowOf) {
                 browserLate = true;
+            }
         }
         // The browser itself has not answered: what any tab shows now is unknown, and
         // its window cannot be read without waiting.

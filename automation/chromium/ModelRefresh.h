@@ -73,6 +73,8 @@ private:
               const std::string& sessionId);
     // Sends the requests for one tab: its window's, and its page's.
     void ask(const std::string& targetId);
+    // Sends the request for the window a tab is in (once for each window).
+    void askWindow(const std::string& targetId);
     void askPage(const std::string& targetId);
     void answered(const Pending& pending, const nlohmann::json& result);
     void failed(const Pending& pending);
@@ -101,6 +103,7 @@ private:
     std::deque<Queued> m_queued;
     // What this reading has asked already.
     std::set<std::string> m_askedTabs;
+    std::set<std::string> m_askedWindowOf;
     std::set<std::int64_t> m_askedWindows;
     // Tabs whose program world was made again after a failed read, this reading.
     std::set<std::string> m_remade;

@@ -11,6 +11,21 @@ namespace automation::chromium {
 
 using nlohmann::json;
 
+namespace {
+
+// Target ids by the order in which the browser first named them.
+std::vector<std::string> inOrder(std::vector<std::pair<std::uint64_t, std::string>> ordered)
+{
+    std::sort(ordered.begin(), ordered.end());
+    std::vector<std::string> ids;
+    ids.reserve(ordered.size());
+    for (auto& entry : ordered)
+        ids.push_back(std::move(entry.second));
+    return ids;
+}
+
+} // namespace
+
 TargetRegistry::TargetRegistry(BrowserConnection& connection) : m_connection(connection) {}
 
 void TargetRegistry::addListener(TargetListener& listener)
@@ -134,6 +149,12 @@ void TargetRegistry::readingPage(const std::string& targetId)
         it->second.changed = false;
 }
 
+void TargetRegistry::readingDropped(const std::string& targetId)
+{
+    if (const auto it = m_targets.find(targetId); it != m_targets.end())
+        it->second.changed = true;
+}
+
 void TargetRegistry::detached(const DetachedFromTarget& event)
 {
     for (auto& [id, target] : m_targets) {
@@ -182,11 +203,7 @@ std::vector<std::string> TargetRegistry::framesBelow(const std::string& pageId) 
         if (parent == pageId)
             below.emplace_back(target.order, id);
     }
-    std::sort(below.begin(), below.end());
-    std::vector<std::string> ids;
-    for (auto& frame : below)
-        ids.push_back(std::move(frame.second));
-    return ids;
+    return inOrder(std::move(below));
 }
 
 std::vector<std::string> TargetRegistry::pageTargets()
@@ -212,11 +229,7 @@ std::vector<std::string> TargetRegistry::knownPages() const
         if (target.kind == TargetKind::Page && target.url.rfind("devtools://", 0) != 0)
             pages.emplace_back(target.order, id);
     }
-    std::sort(pages.begin(), pages.end());
-    std::vector<std::string> ids;
-    for (auto& page : pages)
-        ids.push_back(std::move(page.second));
-    return ids;
+    return inOrder(std::move(pages));
 }
 
 std::vector<std::string> TargetRegistry::takeTargetList(const json& result)
@@ -238,11 +251,7 @@ std::vector<std::string> TargetRegistry::takeTargetList(const json& result)
     }
     for (const std::string& id : gone)
         forget(id);
-    std::sort(pages.begin(), pages.end());
-    std::vector<std::string> ids;
-    for (auto& page : pages)
-        ids.push_back(std::move(page.second));
-    return ids;
+    return inOrder(std::move(pages));
 }
 
 std::string TargetRegistry::sessionFor(const std::string& member, const std::string& targetId)
@@ -281,7 +290,7 @@ std::string TargetRegistry::createWindow(const std::string& member)
     }
     const json result = m_connection.browserCall(member, "Target.createTarget",
                                                  {{"url", "about:blank"}, {"newWindow", true}});
-    const std::string targetId = readTargetId(result);
+    std::string targetId = readTargetId(result);
     if (targetId.empty() || !record(targetId, nullptr))
         throw Error(member, "the browser opened no window");
     return targetId;

@@ -88,6 +88,8 @@ public:
     bool changed(const std::string& targetId) const;
     // The program begins reading the tab's page: changes told of from now on count.
     void readingPage(const std::string& targetId);
+    // The reading of the tab's page was given up before it was asked: read it again.
+    void readingDropped(const std::string& targetId);
 
     std::optional<bool> storedProperty(const std::string& targetId, BrowserProperty property) const;
     void storeProperty(const std::string& targetId, BrowserProperty property, bool value);

@@ -213,6 +213,15 @@ void WindowCache::takeBounds(std::int64_t windowId, const BoundsReading& bounds)
     remember(windowId, bounds);
     // The tabs last seen in it are there still, as far as the program can tell without
     // asking each.
+    keepWindow(windowId);
+}
+
+void WindowCache::keepWindow(std::int64_t windowId)
+{
+    const auto it = m_windows.find(windowId);
+    if (it == m_windows.end())
+        return;
+    it->second.stamp = m_reuse.now();
     for (auto& [id, tab] : m_tabs) {
         if (tab.windowId == windowId)
             tab.stamp = m_reuse.now();

@@ -63,6 +63,9 @@ public:
     // The window could not be read (it is gone, or its tabs moved): which window each
     // of its tabs is in is asked again.
     void forgetWindow(std::int64_t windowId);
+    // The window was not read this time: what was read of it last stands, for it and
+    // the tabs last seen in it.
+    void keepWindow(std::int64_t windowId);
 
     void documentGone(const std::string&) override {}
     void targetGone(const std::string& targetId) override { m_tabs.erase(targetId); }

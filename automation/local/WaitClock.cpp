@@ -17,13 +17,8 @@ public:
     FdReady waitFd(int fd, short events, TimePoint deadline) override
     {
         for (;;) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now());
-            // Rounded up, so a wait never ends just before its deadline.
-            const int timeout =
-                static_cast<int>(std::clamp<long long>(left.count() + 1, 0, 60'000));
             pollfd p{fd, events, 0};
-            const int n = ::poll(&p, 1, left.count() < 0 ? 0 : timeout);
+            const int n = ::poll(&p, 1, pollTimeoutMs(deadline - now()));
             if (n > 0)
                 return FdReady::Ready;
             if (n == 0) {
@@ -40,6 +35,14 @@ public:
 };
 
 } // namespace
+
+int WaitClock::pollTimeoutMs(std::chrono::nanoseconds left)
+{
+    if (left <= std::chrono::nanoseconds::zero())
+        return 0;
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return static_cast<int>(std::min<long long>(ms, 60'000));
+}
 
 WaitClock& WaitClock::steady()
 {

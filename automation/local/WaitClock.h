@@ -35,6 +35,11 @@ public:
 
     void sleepFor(std::chrono::milliseconds span) { sleepUntil(now() + span); }
 
+    // The timeout poll() is given for the time left before a deadline: none once the
+    // deadline has come (a look without waiting must not sleep), else the time left
+    // rounded up to whole milliseconds, so a wait never ends just before its deadline.
+    static int pollTimeoutMs(std::chrono::nanoseconds left);
+
     // The machine's steady clock. It keeps no state, so every thread may share it.
     static WaitClock& steady();
 };

@@ -134,7 +134,9 @@ protected:
     std::vector<std::string> listedNames() const
     {
         std::vector<std::string> names;
-        for (int i = 0; i < program->mainWindow().ListView1->topLevelItemCount(); ++i)
+        const int count = program->mainWindow().ListView1->topLevelItemCount();
+        names.reserve(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i)
             names.push_back(
                 program->mainWindow().ListView1->topLevelItem(i)->text(0).toStdString());
         return names;

@@ -252,7 +252,7 @@ struct ClientOverFakeBrowser : ::testing::Test
         for (const std::string& id : client->listedPages()) {
             const auto browser = tab(id);
             if (browser->busy()) {
-                rows.push_back("busy");
+                rows.emplace_back("busy");
                 continue;
             }
             rows.push_back(browser->LocationName() + " " + browser->LocationURL() + " " +
@@ -1132,4 +1132,73 @@ TEST_F(ClientWithNarrowReading, ARequestGoesOnlyWhenTheOneBeforeIsAnsweredAndASt
     }
     ASSERT_TRUE(done);
     EXPECT_EQ(listRows(), rows);
+}
+
+TEST_F(ClientWithNarrowReading, APageNotYetAskedWhenTheListLooksShowsItsLastValuesAndIsAskedNext)
+{
+    show({page("A", "http://a/"), page("B", "http://b/"), page("C", "http://c/")});
+    bool done = client->beginRefresh();
+    for (int i = 0; i < 100 && !done; ++i) {
+        fake->settle();
+        done = client->continueRefresh();
+    }
+    ASSERT_TRUE(done);
+    ASSERT_EQ(listRows(), (std::vector<std::string>{"Doc http://a/ 600x800 frames 2",
+                                                    "Doc http://b/ 600x800 frames 2",
+                                                    "Doc http://c/ 600x800 frames 2"}));
+
+    // Every page changes; the list looks while the reading has got only as far as the
+    // second page. The windows were asked before any page, so they are all read.
+    {
+        std::lock_guard lock(model.mutex);
+        model.windows["100"]["height"] = 500;
+        model.windows["102"]["height"] = 400;
+        model.scripted[scripts::kSnapshot] = {
+            {"result",
+             {{"value",
+               {{"ready", "complete"}, {"frames", 1}, {"visible", true}, {"title", "New"}}}}}};
+    }
+    for (const char* id : {"A", "B", "C"})
+        fake->event("Page.frameNavigated", {{"frame", {{"id", id}}}}, sessionOf(id));
+    fake->settle();
+    {
+        std::lock_guard lock(model.mutex);
+        model.hung.insert(sessionOf("B"));
+    }
+    clock.sleepUntil(clock.now() + 2s);
+    // The target list, three windows and the first page answer; the second page is
+    // asked and does not answer, so the third is never asked.
+    done = client->beginRefresh();
+    for (int i = 0; i < 10 && !done; ++i) {
+        fake->settle();
+        done = client->continueRefresh();
+    }
+    ASSERT_FALSE(done);
+    fake->clearRequests();
+    // The page asked in vain reads busy; the page never asked is no busier than before.
+    EXPECT_EQ(listRows(), (std::vector<std::string>{"New http://a/ 500x800 frames 1", "busy",
+                                                    "Doc http://c/ 400x800 frames 2"}));
+    EXPECT_TRUE(fake->requests().empty());
+
+    // B answers late; the next reading asks both again.
+    std::vector<json> held;
+    {
+        std::lock_guard lock(model.mutex);
+        model.hung.clear();
+        held = std::move(model.waiting);
+    }
+    for (const json& request : held)
+        fake->reply(request, {});
+    fake->settle();
+    client->takeEvents();
+    clock.sleepUntil(clock.now() + 2s);
+    done = client->beginRefresh();
+    for (int i = 0; i < 100 && !done; ++i) {
+        fake->settle();
+        done = client->continueRefresh();
+    }
+    ASSERT_TRUE(done);
+    EXPECT_EQ(listRows(), (std::vector<std::string>{"New http://a/ 500x800 frames 1",
+                                                    "New http://b/ 600x800 frames 1",
+                                                    "New http://c/ 400x800 frames 1"}));
 }

@@ -29,7 +29,7 @@ std::filesystem::path makeWorkFolder()
         (std::filesystem::temp_directory_path() / "tabulon-bench-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
         throw std::runtime_error("cannot make a work folder");
-    const std::filesystem::path folder = pattern;
+    std::filesystem::path folder = pattern;
     std::filesystem::create_directories(folder / "fav");
     for (int i = 0; i < 20; ++i) {
         std::ofstream(folder / "fav" / ("site" + std::to_string(i) + ".url"), std::ios::binary)

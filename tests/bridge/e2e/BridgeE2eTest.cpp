@@ -225,10 +225,14 @@ protected:
             return endsWith(t.value("url", ""), "/plain.html");
         });
         if (!tab || (*tab)["status"] != "complete") {
-            const json loaded = bridged->event("tabs.onUpdated", [](const json& e) {
-                return endsWith(e["tab"].value("url", ""), "/plain.html") &&
-                       e["tab"]["status"] == "complete" && e["tab"]["title"] == "Plain page";
-            });
+            // A loaded machine can hold a page's load back for many seconds.
+            const json loaded = bridged->event(
+                "tabs.onUpdated",
+                [](const json& e) {
+                    return endsWith(e["tab"].value("url", ""), "/plain.html") &&
+                           e["tab"]["status"] == "complete" && e["tab"]["title"] == "Plain page";
+                },
+                30s);
             ASSERT_FALSE(loaded.is_null()) << bridged->snapshot.dump();
             tabId = loaded["tab"]["id"];
             windowId = loaded["tab"]["windowId"];
