@@ -231,12 +231,12 @@ struct ClientOverFakeBrowser : ::testing::Test
     }
 
     // Begins a reading of every tab and takes the answers in until it is complete (or
-    // the browser has said all it will say); whether it completed.
-    bool refresh()
+    // the browser has said all it will say); whether it completed. Each pass takes in
+    // one wave of answers: a reading has few waves, unless its send window is narrow.
+    bool refresh(int passes = 10)
     {
         bool done = client->beginRefresh();
-        // Each pass takes in one wave of answers; a reading has few waves.
-        for (int i = 0; i < 10 && !done; ++i) {
+        for (int i = 0; i < passes && !done; ++i) {
             fake->settle();
             done = client->continueRefresh();
         }
@@ -1081,11 +1081,7 @@ TEST_F(ClientWithNarrowReading, ARequestGoesOnlyWhenTheOneBeforeIsAnsweredAndASt
 {
     show({page("A", "http://a/"), page("B", "http://b/"), page("C", "http://c/")});
     // Every request goes in turn, none lost, and the reading completes.
-    bool done = client->beginRefresh();
-    for (int i = 0; i < 100 && !done; ++i) {
-        fake->settle();
-        done = client->continueRefresh();
-    }
+    bool done = refresh(100);
     ASSERT_TRUE(done);
     const std::vector<std::string> rows = listRows();
     EXPECT_EQ(rows, (std::vector<std::string>{"Doc http://a/ 600x800 frames 2",
@@ -1125,11 +1121,7 @@ TEST_F(ClientWithNarrowReading, ARequestGoesOnlyWhenTheOneBeforeIsAnsweredAndASt
     fake->settle();
     client->takeEvents();
     clock.sleepUntil(clock.now() + 2s);
-    done = client->beginRefresh();
-    for (int i = 0; i < 100 && !done; ++i) {
-        fake->settle();
-        done = client->continueRefresh();
-    }
+    done = refresh(100);
     ASSERT_TRUE(done);
     EXPECT_EQ(listRows(), rows);
 }
@@ -1137,11 +1129,7 @@ TEST_F(ClientWithNarrowReading, ARequestGoesOnlyWhenTheOneBeforeIsAnsweredAndASt
 TEST_F(ClientWithNarrowReading, APageNotYetAskedWhenTheListLooksShowsItsLastValuesAndIsAskedNext)
 {
     show({page("A", "http://a/"), page("B", "http://b/"), page("C", "http://c/")});
-    bool done = client->beginRefresh();
-    for (int i = 0; i < 100 && !done; ++i) {
-        fake->settle();
-        done = client->continueRefresh();
-    }
+    bool done = refresh(100);
     ASSERT_TRUE(done);
     ASSERT_EQ(listRows(), (std::vector<std::string>{"Doc http://a/ 600x800 frames 2",
                                                     "Doc http://b/ 600x800 frames 2",
@@ -1168,11 +1156,7 @@ TEST_F(ClientWithNarrowReading, APageNotYetAskedWhenTheListLooksShowsItsLastValu
     clock.sleepUntil(clock.now() + 2s);
     // The target list, three windows and the first page answer; the second page is
     // asked and does not answer, so the third is never asked.
-    done = client->beginRefresh();
-    for (int i = 0; i < 10 && !done; ++i) {
-        fake->settle();
-        done = client->continueRefresh();
-    }
+    done = refresh();
     ASSERT_FALSE(done);
     fake->clearRequests();
     // The page asked in vain reads busy; the page never asked is no busier than before.
@@ -1192,11 +1176,7 @@ TEST_F(ClientWithNarrowReading, APageNotYetAskedWhenTheListLooksShowsItsLastValu
     fake->settle();
     client->takeEvents();
     clock.sleepUntil(clock.now() + 2s);
-    done = client->beginRefresh();
-    for (int i = 0; i < 100 && !done; ++i) {
-        fake->settle();
-        done = client->continueRefresh();
-    }
+    done = refresh(100);
     ASSERT_TRUE(done);
     EXPECT_EQ(listRows(), (std::vector<std::string>{"New http://a/ 500x800 frames 1",
                                                     "New http://b/ 600x800 frames 1",
