@@ -1,5 +1,7 @@
 #pragma once
 
+#include "automation/PageStyle.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,6 +58,12 @@ public:
 
     // Writes one of the base colours; it changes on the page at once.
     virtual void putColor(DocumentColor color, std::int32_t rgb) = 0;
+    // Shows the page in the base colours through a style sheet of the program's own
+    // that wins over the page's styles; it replaces the one put before.
+    virtual void putBaseColors(const BaseColors& colors) = 0;
+    // Shows the page at factor times its size (1: as the page has it) through the
+    // browser's own zoom or the nearest the backend has.
+    virtual void putZoom(double factor) = 0;
 
     virtual std::string referrer() = 0;
     virtual std::string cookie() = 0;

@@ -102,9 +102,15 @@ void applyColors(automation::HtmlDocument* document, const ColorTable& colors, i
         return;
     if (check == 1)
         skipOnFailure([&] { document->putBodyBackground(""); });
-    for (std::size_t i = 0; i < kPageColors.size(); ++i)
+    automation::BaseColors sheet;
+    sheet.noBackgroundImage = check == 1;
+    for (std::size_t i = 0; i < kPageColors.size(); ++i) {
+        sheet.rgb[static_cast<std::size_t>(kPageColors[i])] = ToHtmlColor(colors[i][kApplied]);
         skipOnFailure(
             [&] { document->putColor(kPageColors[i], ToHtmlColor(colors[i][kApplied])); });
+    }
+    // The properties above show only on pages without style sheets of their own.
+    skipOnFailure([&] { document->putBaseColors(sheet); });
 }
 
 std::int32_t PickColor(ComDialog& dialog)

@@ -46,7 +46,9 @@ int loadColorSettings(Module1& module);
 void saveColorSettings(Module1& module, int check);
 
 // Puts the applied colours on a page: with check 1 it first removes the page's
-// background image. Each step that fails is skipped; no document changes nothing.
+// background image. The colour properties are followed by a style sheet in the same
+// colours (without background images with check 1) that shows on pages with style
+// sheets of their own. Each step that fails is skipped; no document changes nothing.
 void applyColors(automation::HtmlDocument* document, const ColorTable& colors, int check);
 
 // The colour dialog, starting from the colour last chosen in it: the chosen colour,

@@ -24,6 +24,8 @@ void putFactor(automation::HtmlDocument* page, double factor)
     if (!page || text.empty())
         return;
     skipOnFailure([&] { page->putBodyFontSize(text + "em"); });
+    // The body's size shows only on pages that size their text from it.
+    skipOnFailure([&] { page->putZoom(factor); });
 }
 
 } // namespace
@@ -75,8 +77,10 @@ bool FontSize::GetFontSize(const WebWindowList& list)
     // buttons never go on changing the page of an earlier target.
     m_fontDoc.reset();
     skipOnFailure([&] { m_fontDoc = selectedDocument(list); });
-    if (m_fontDoc)
+    if (m_fontDoc) {
         skipOnFailure([&] { m_fontDoc->putBodyFontSize("1em"); });
+        skipOnFailure([&] { m_fontDoc->putZoom(1); });
+    }
     m_fontRate = 1;
     return true;
 }

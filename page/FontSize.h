@@ -22,11 +22,12 @@ std::string fontFactorText(double factor);
 class FontSize
 {
 public:
-    // Takes the selected row's page and sets its text to "1em". False when no row is
-    // selected (the window then hides); nothing else changes then.
+    // Takes the selected row's page and sets its text to "1em" and its zoom to 1.
+    // False when no row is selected (the window then hides); nothing else changes then.
     bool GetFontSize(const WebWindowList& list);
-    // Multiplies the factor by step and writes it to the page. False when no row is
-    // selected (the window then hides); nothing changes then.
+    // Multiplies the factor by step and writes it to the page, as the body's text size
+    // and as the page's zoom. False when no row is selected (the window then hides);
+    // nothing changes then.
     bool changeBy(const WebWindowList& list, double step);
 
     const std::shared_ptr<automation::HtmlDocument>& FontDoc() const { return m_fontDoc; }

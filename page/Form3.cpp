@@ -24,8 +24,8 @@ constexpr int kPreviewHeight = 495;
 QColor toQColor(std::int32_t c)
 {
     const auto value = static_cast<std::uint32_t>(c);
-    return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
-                  static_cast<int>((value >> 16) & 0xFF));
+    return {static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
+            static_cast<int>((value >> 16) & 0xFF)};
 }
 
 std::int32_t fromQColor(const QColor& color)

@@ -100,7 +100,12 @@ std::string DispDataText(std::shared_ptr<automation::Browser> W)
         for (; i < m && roomFor(report, i); ++i) {
             const std::string index = std::to_string(i);
             skipOnFailure([&] { add("   title(" + index + ")= " + D->linkInnerHTML(i)); });
-            skipOnFailure([&] { add("      url(" + index + ")= " + D->linkHref(i) + kEnd); });
+            skipOnFailure([&] {
+                std::string line = "      url(" + index + ")= ";
+                line += D->linkHref(i);
+                line += kEnd;
+                add(line);
+            });
         }
         if (i < m)
             add(leftOut("   ", m - i));

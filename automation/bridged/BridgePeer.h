@@ -63,6 +63,10 @@ public:
     // back is truthful.
     std::map<std::pair<std::int64_t, int>, bool>& storedProperties() { return m_properties; }
 
+    // The parts of the style sheet the program keeps in a tab, by tab and kind: the
+    // extension holds one sheet per tab, so each part is sent with the others.
+    std::map<std::pair<std::int64_t, int>, std::string>& pageSheets() { return m_sheets; }
+
     // What the page function "list" gave for a tab, kept until the browser says the
     // tab changed or the program writes to its page, so that rebuilding the list asks
     // the pages nothing while they stay as they were.
@@ -94,6 +98,7 @@ private:
     BrowserModel m_model;
     std::function<void()> m_onFocus;
     std::map<std::pair<std::int64_t, int>, bool> m_properties;
+    std::map<std::pair<std::int64_t, int>, std::string> m_sheets;
     std::int64_t m_nextId = 1;
     // The request waiting now, and its reply once it has come.
     std::optional<std::int64_t> m_waiting;

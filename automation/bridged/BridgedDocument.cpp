@@ -20,6 +20,10 @@ namespace {
 // Page work may wait for a slow page; the extension gives up on it first.
 constexpr std::chrono::milliseconds kPageTimeout{5000};
 
+// The parts of the program's style sheet in a tab.
+constexpr int kColorPart = 0;
+constexpr int kZoomPart = 1;
+
 const char* colorKey(DocumentColor color)
 {
     switch (color) {
@@ -162,6 +166,31 @@ void BridgedDocument::putColor(DocumentColor color, std::int32_t rgb)
     char html[8];
     std::snprintf(html, sizeof html, "#%06x", static_cast<unsigned>(rgb) & 0xFFFFFFu);
     write(std::string(memberName(color)), "colors", {{colorKey(color), html}});
+}
+
+void BridgedDocument::putSheet(const std::string& member, int part, const std::string& text)
+{
+    auto& sheets = m_peer->pageSheets();
+    sheets[{m_tabId, part}] = text;
+    const std::string whole = sheets[{m_tabId, kColorPart}] + sheets[{m_tabId, kZoomPart}];
+    m_peer->forgetPage(m_tabId);
+    if (whole.empty())
+        m_peer->request(member, "tab.removeCSS", {{"tabId", m_tabId}}, kPageTimeout);
+    else
+        m_peer->request(member, "tab.insertCSS", {{"tabId", m_tabId}, {"css", whole}},
+                        kPageTimeout);
+}
+
+void BridgedDocument::putBaseColors(const BaseColors& colors)
+{
+    putSheet("style", kColorPart, baseColorSheet(colors));
+}
+
+void BridgedDocument::putZoom(double factor)
+{
+    m_peer->request("zoom", "tab.setZoom", {{"tabId", m_tabId}, {"factor", boundedZoom(factor)}},
+                    kPageTimeout);
+    putSheet("zoom", kZoomPart, keepBodySizeSheet(factor));
 }
 
 std::string BridgedDocument::referrer()

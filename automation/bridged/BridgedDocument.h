@@ -30,6 +30,9 @@ public:
     std::string bodyFontSize() override;
     void putBodyFontSize(const std::string& value) override;
     void putColor(DocumentColor color, std::int32_t rgb) override;
+    void putBaseColors(const BaseColors& colors) override;
+    // The browser's own zoom for the tab.
+    void putZoom(double factor) override;
     std::string referrer() override;
     std::string cookie() override;
     std::string lastModified() override;
@@ -42,6 +45,8 @@ public:
 private:
     nlohmann::json list(const std::string& member);
     nlohmann::json write(const std::string& member, const char* fn, nlohmann::json args);
+    // Replaces one part of the tab's sheet and sends the whole sheet.
+    void putSheet(const std::string& member, int part, const std::string& text);
     const nlohmann::json& item(const std::string& member, const char* fn,
                                std::optional<nlohmann::json>& held, int index);
 

@@ -14,11 +14,13 @@ ChromiumClient::ChromiumClient(const ChromiumSettings& settings, WaitClock& cloc
     m_targets.addListener(m_windows);
     m_targets.addListener(m_pages);
     m_targets.addListener(m_refresh);
+    m_targets.addListener(m_sheets);
     m_connection.onEvent([this](const BrowserEvent& event) { m_targets.apply(event); });
     m_connection.onLost([this] {
         m_targets.clear();
         m_windows.clear();
         m_pages.clear();
+        m_sheets.clear();
         m_refresh.clear();
         m_reuse.invalidate();
     });

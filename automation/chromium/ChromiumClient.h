@@ -5,6 +5,7 @@
 #include "automation/chromium/ChromiumSettings.h"
 #include "automation/chromium/ModelRefresh.h"
 #include "automation/chromium/PageCalls.h"
+#include "automation/chromium/PageSheets.h"
 #include "automation/chromium/ProtocolReplies.h"
 #include "automation/chromium/ReadReuse.h"
 #include "automation/chromium/TargetRegistry.h"
@@ -161,6 +162,15 @@ public:
         return m_pages.resourceSize(member, targetId, url);
     }
 
+    // Puts text into one of the program's own style sheets in the tab's document,
+    // replacing what that sheet held.
+    void putPageSheet(const std::string& member, const std::string& targetId, PageSheets::Kind kind,
+                      const std::string& text)
+    {
+        m_reuse.invalidate();
+        m_sheets.put(member, targetId, kind, text);
+    }
+
     // Values the program wrote to a tab's properties, so that reading them back is
     // truthful.
     std::optional<bool> storedProperty(const std::string& targetId, BrowserProperty property) const
@@ -196,6 +206,7 @@ private:
     TargetRegistry m_targets;
     WindowCache m_windows;
     PageCalls m_pages;
+    PageSheets m_sheets{m_pages};
     ModelRefresh m_refresh;
     // The tab whose title the program read last, and that title.
     std::pair<std::string, std::string> m_titleRead;

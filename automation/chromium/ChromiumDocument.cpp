@@ -176,6 +176,16 @@ void ChromiumDocument::putColor(DocumentColor color, std::int32_t rgb)
                              {colorProperty(color), htmlColor(rgb)});
 }
 
+void ChromiumDocument::putBaseColors(const BaseColors& colors)
+{
+    use("style").putPageSheet("style", m_targetId, PageSheets::colors, baseColorSheet(colors));
+}
+
+void ChromiumDocument::putZoom(double factor)
+{
+    use("zoom").putPageSheet("zoom", m_targetId, PageSheets::zoom, zoomSheet(factor));
+}
+
 std::string ChromiumDocument::referrer()
 {
     return text("referrer", scripts::kReferrer);

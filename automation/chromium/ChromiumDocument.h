@@ -28,6 +28,10 @@ public:
     std::string bodyFontSize() override;
     void putBodyFontSize(const std::string& value) override;
     void putColor(DocumentColor color, std::int32_t rgb) override;
+    void putBaseColors(const BaseColors& colors) override;
+    // A CSS zoom on the root element: the protocol has no page zoom of the browser's
+    // own, and scaling the page's visual viewport would leave its layout as it was.
+    void putZoom(double factor) override;
     std::string referrer() override;
     std::string cookie() override;
     std::string lastModified() override;

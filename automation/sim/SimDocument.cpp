@@ -110,6 +110,30 @@ void SimDocument::putColor(DocumentColor color, std::int32_t rgb)
         [&] { m_data->colors[static_cast<std::size_t>(color)] = rgb; });
 }
 
+void SimDocument::putBaseColors(const BaseColors& colors)
+{
+    // Recorded as the colour settings keep them, 0x00BBGGRR.
+    const auto stored = [&](DocumentColor color) {
+        const auto rgb = static_cast<std::uint32_t>(colors.rgb[static_cast<std::size_t>(color)]);
+        return static_cast<std::int32_t>(((rgb & 0xFFu) << 16) | (rgb & 0xFF00u) |
+                                         ((rgb >> 16) & 0xFFu));
+    };
+    put({{"op", "style"},
+         {"target", "document"},
+         {"fg", stored(DocumentColor::fgcolor)},
+         {"bg", stored(DocumentColor::bgcolor)},
+         {"link", stored(DocumentColor::linkcolor)},
+         {"vlink", stored(DocumentColor::vlinkcolor)},
+         {"alink", stored(DocumentColor::alinkcolor)},
+         {"noBackgroundImage", colors.noBackgroundImage}},
+        "style", [] {});
+}
+
+void SimDocument::putZoom(double factor)
+{
+    put({{"op", "zoom"}, {"factor", factor}}, "zoom", [] {});
+}
+
 std::string SimDocument::referrer()
 {
     return read("referrer").referrer;

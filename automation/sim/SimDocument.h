@@ -27,6 +27,8 @@ public:
     std::string bodyFontSize() override;
     void putBodyFontSize(const std::string& value) override;
     void putColor(DocumentColor color, std::int32_t rgb) override;
+    void putBaseColors(const BaseColors& colors) override;
+    void putZoom(double factor) override;
     std::string referrer() override;
     std::string cookie() override;
     std::string lastModified() override;

@@ -279,7 +279,7 @@ WindowSpec windowFromJson(const json& value)
         fail("a window needs an \"id\"");
     window.id = text(value["id"], "id");
     if (window.id.empty() || window.id == "main")
-        fail("a window's \"id\" must not be empty or \"main\"");
+        fail(R"(a window's "id" must not be empty or "main")");
     if (value.contains("kind")) {
         const std::string kind = text(value["kind"], "kind");
         if (kind == "browser")

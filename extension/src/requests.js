@@ -268,8 +268,10 @@ export class Requests {
     const target = this.target(p);
     const css = requireString(p, 'css', MAX_CSS);
     await this.removeCss(p);
-    await this.api.scripting.insertCSS({ target, css });
-    this.sheets.set(target.tabId, { target, css });
+    // A user sheet: its !important rules win over the page's, whatever their selectors.
+    const sheet = { target, css, origin: 'USER' };
+    await this.api.scripting.insertCSS(sheet);
+    this.sheets.set(target.tabId, sheet);
     return {};
   }
 

@@ -84,7 +84,9 @@ test('a style sheet inserted again replaces the one before; removing twice is ha
     ['scripting.removeCSS', 'body{color:red}'],
     ['scripting.insertCSS', 'body{color:blue}']]);
   assert.deepEqual(await call('tab.removeCSS', { tabId }), { removed: true });
-  assert.deepEqual(browser.calls.at(-1)[1], { target: { tabId, allFrames: true }, css: 'body{color:blue}' });
+  // Taken away as it was put, a user sheet.
+  assert.deepEqual(browser.calls.at(-1)[1],
+    { target: { tabId, allFrames: true }, css: 'body{color:blue}', origin: 'USER' });
   assert.deepEqual(await call('tab.removeCSS', { tabId }), { removed: false });
 });
 

@@ -112,20 +112,20 @@ public:
     void detachMainWindow() override {}
     void SetWindowPos(Hwnd, Hwnd, int, int, int, int, unsigned) override
     {
-        calls.push_back("SetWindowPos");
+        calls.emplace_back("SetWindowPos");
     }
     bool IsZoomed(Hwnd) override { return false; }
     bool IsIconic(Hwnd) override { return false; }
-    void CloseWindow(Hwnd) override { calls.push_back("CloseWindow"); }
-    void OpenIcon(Hwnd) override { calls.push_back("OpenIcon"); }
+    void CloseWindow(Hwnd) override { calls.emplace_back("CloseWindow"); }
+    void OpenIcon(Hwnd) override { calls.emplace_back("OpenIcon"); }
     void AppActivate(const std::string& caption) override
     {
         throw Error("AppActivate", "no window has the caption " + caption);
     }
-    void SendKeys(const std::string& keys) override { calls.push_back("SendKeys " + keys); }
+    void SendKeys(const std::string& keys) override { calls.emplace_back("SendKeys " + keys); }
     ScreenMetrics screen() override { return {}; }
-    void beginBatch() override { calls.push_back("beginBatch"); }
-    void commitBatch() override { calls.push_back("commitBatch"); }
+    void beginBatch() override { calls.emplace_back("beginBatch"); }
+    void commitBatch() override { calls.emplace_back("commitBatch"); }
     std::vector<std::string> calls;
 };
 

@@ -65,9 +65,12 @@ TEST(FavoriteText, NoValueAddsALineWhateverItHolds)
     for (const std::string& breaker :
          {std::string("\r\n"), std::string("\n"), std::string("\r"), std::string("\0", 1),
           std::string("\xF4\x8F\xBC\x8D\xF4\x8F\xBC\x8A"), std::string("\xF4\x8F\xBC\x8A")}) {
-        const std::string bytes = favoriteShortcutBytes(
-            "http://h/top.html" + breaker + injected,
-            {{"x]" + breaker + injected + breaker + "[DOC_y", "http://h/a" + breaker + injected}});
+        const std::string tail = breaker + injected;
+        std::string frameName = "x]" + tail;
+        frameName += breaker;
+        frameName += "[DOC_y";
+        const std::string bytes =
+            favoriteShortcutBytes("http://h/top.html" + tail, {{frameName, "http://h/a" + tail}});
         const auto lines = linesOf(bytes);
         ASSERT_EQ(lines.size(), 6u) << bytes;
         EXPECT_EQ(bytes.find('\0'), std::string::npos);

@@ -127,6 +127,37 @@ TEST_F(ColorSettingsTest, AFailingPropertyIsSkippedAndTheRestSet)
     EXPECT_EQ(page->colors[4], 0x050000);
 }
 
+TEST_F(ColorSettingsTest, TheColoursAlsoGoOnThePageAsAStyleSheet)
+{
+    auto page = d.open("A");
+    page->fail = {"fgcolor", "background"};
+    d.listAll(1);
+    d.module.HtmColors = {{{0x0080FF, 0}, {2, 0}, {3, 0}, {4, 0}, {0xFFFFFF, 0}}};
+    const auto styleCall = [&] {
+        nlohmann::json found;
+        for (const auto& call : d.desktop.takeCalls())
+            if (call["op"] == "style")
+                found = call;
+        return found;
+    };
+    // Failing properties do not keep the sheet away.
+    applyColors(selectedDocument(d.list).get(), d.module.HtmColors, 1);
+    const auto call = styleCall();
+    EXPECT_EQ(call["fg"], 0x0080FF);
+    EXPECT_EQ(call["link"], 2);
+    EXPECT_EQ(call["alink"], 3);
+    EXPECT_EQ(call["vlink"], 4);
+    EXPECT_EQ(call["bg"], 0xFFFFFF);
+    EXPECT_EQ(call["noBackgroundImage"], true);
+    EXPECT_FALSE(call.contains("failed"));
+
+    // Nor does a failing sheet keep the properties away.
+    page->fail = {"style"};
+    applyColors(selectedDocument(d.list).get(), d.module.HtmColors, 0);
+    EXPECT_EQ(page->colors[0], 0xFF8000);
+    EXPECT_EQ(styleCall()["noBackgroundImage"], false);
+}
+
 TEST_F(ColorSettingsTest, PickColorStartsFromTheLastChosenColour)
 {
     d.desktop.dialogs().queueColor(0x00FF00);

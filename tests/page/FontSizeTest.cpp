@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace tabulon {
 namespace {
@@ -65,8 +66,30 @@ TEST_F(FontSizeTest, AClosedTargetChangesNothingAndTheFactorGoesOn)
     EXPECT_DOUBLE_EQ(size.FontRate(), 1.1);
     EXPECT_EQ(page->body->fontSize, "1em");
     const auto calls = d.desktop.takeCalls();
-    ASSERT_EQ(calls.size(), 1u);
+    ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0]["failed"], true);
+    EXPECT_EQ(calls[1]["op"], "zoom");
+    EXPECT_EQ(calls[1]["failed"], true);
+}
+
+TEST_F(FontSizeTest, ThePageIsZoomedByTheFactorEvenWithoutABody)
+{
+    auto page = d.open("A");
+    page->body.reset();
+    d.listAll(1);
+    ASSERT_TRUE(size.GetFontSize(d.list));
+    EXPECT_TRUE(size.changeBy(d.list, 1.1));
+    EXPECT_TRUE(size.changeBy(d.list, 1.1));
+    ASSERT_TRUE(size.GetFontSize(d.list));
+    std::vector<double> zooms;
+    for (const auto& call : d.desktop.takeCalls())
+        if (call["op"] == "zoom" && !call.contains("failed"))
+            zooms.push_back(call["factor"].get<double>());
+    ASSERT_EQ(zooms.size(), 4u);
+    EXPECT_EQ(zooms[0], 1);
+    EXPECT_DOUBLE_EQ(zooms[2], 1.21);
+    // The reset goes back to the page's own size, whatever the factor reached.
+    EXPECT_EQ(zooms[3], 1);
 }
 
 TEST_F(FontSizeTest, ARowWhosePageCannotBeReadLeavesNoTarget)

@@ -12,14 +12,19 @@
 #include "automation/local/LocalFileSystem.h"
 #include "automation/local/Process.h"
 #include "base/Cp932.h"
+#include "page/ColorSettings.h"
+#include "page/FontSize.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <map>
 #include <sstream>
 #include <sys/wait.h>
@@ -119,6 +124,37 @@ struct ChromiumE2e : ::testing::Test
 
 std::unique_ptr<Browser> ChromiumE2e::shared;
 
+// Writes a picture of the tab's page to the folder TABULON_E2E_SHOT_DIR names, if any.
+void shootIfAsked(Browser& b, const std::string& targetId, const std::string& name)
+{
+    const char* folder = std::getenv("TABULON_E2E_SHOT_DIR");
+    if (!folder || !*folder)
+        return;
+    const auto answer =
+        b.client->protocol("shot").call({"shot",
+                                         "Page.captureScreenshot",
+                                         {{"format", "png"}},
+                                         b.client->attachedSession("shot", targetId),
+                                         10s});
+    const std::string data = answer.value("data", "");
+    std::string bytes;
+    int bits = 0;
+    unsigned value = 0;
+    for (const char c : data) {
+        const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        const char* at = std::strchr(digits, c);
+        if (!at || c == '\0')
+            continue;
+        value = (value << 6) | static_cast<unsigned>(at - digits);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            bytes += static_cast<char>((value >> bits) & 0xFF);
+        }
+    }
+    std::ofstream(std::string(folder) + "/" + name, std::ios::binary) << bytes;
+}
+
 } // namespace
 
 TEST_F(ChromiumE2e, TabsAreListedInTheOrderTheyOpenedWithTheirValues)
@@ -203,6 +239,80 @@ TEST_F(ChromiumE2e, DocumentMembersReadAndChangeThePage)
     const auto cookie = b.open(desktop.url("/cookie.html"));
     tab->Quit();
     cookie->Quit();
+}
+
+TEST_F(ChromiumE2e, BaseColoursAndTextSizeShowOnAPageThatStylesItself)
+{
+    Browser& b = *shared;
+    const auto tab = b.open(desktop.url("/styled.html"));
+    const std::string target = std::static_pointer_cast<ChromiumBrowser>(tab)->targetId();
+    const auto doc = tab->Document();
+    const auto look = [&](const std::string& expression) {
+        return b.client->evaluate("test", target, expression).get<std::string>();
+    };
+    const auto colors = [&](const char* selector) {
+        return look(std::string("(() => { const s = getComputedStyle(document.querySelector('") +
+                    selector + "')); return s.color + ' on ' + s.backgroundColor; })()");
+    };
+    const int sheetsBefore = std::stoi(look("String(document.styleSheets.length)"));
+
+    // Blue text on yellow, the links in three shades of grey, as the settings keep them.
+    tabulon::ColorTable table{};
+    const std::array<std::int32_t, 5> chosen = {0xFF0000, 0x111111, 0x222222, 0x333333, 0x00FFFF};
+    for (std::size_t i = 0; i < chosen.size(); ++i)
+        table[i][tabulon::kApplied] = chosen[i];
+    tabulon::applyColors(doc.get(), table, 1);
+    for (const char* selector : {"body", "#px", "#em", "#code", "#field"})
+        EXPECT_EQ(colors(selector), "rgb(0, 0, 255) on rgb(255, 255, 0)") << selector;
+    EXPECT_EQ(look("getComputedStyle(document.querySelector('#link')).color"), "rgb(17, 17, 17)");
+    EXPECT_EQ(look("getComputedStyle(document.body).backgroundImage"), "none");
+    // The legacy properties are set as before.
+    EXPECT_EQ(look("document.fgColor + ' ' + document.bgColor"), "#0000ff #ffff00");
+    // An image keeps its own pixels: nothing paints behind it.
+    EXPECT_EQ(look("getComputedStyle(document.querySelector('#pic')).backgroundColor"),
+              "rgba(0, 0, 0, 0)");
+    shootIfAsked(b, target, "styled-colors.png");
+
+    // Again in other colours: the sheet is replaced, not joined by a second one.
+    const std::string sheets = look("String(document.styleSheets.length)");
+    table[0][tabulon::kApplied] = 0x000080;
+    table[4][tabulon::kApplied] = 0xFFFFFF;
+    tabulon::applyColors(doc.get(), table, 0);
+    EXPECT_EQ(colors("#px"), "rgb(128, 0, 0) on rgb(255, 255, 255)");
+    EXPECT_EQ(look("String(document.styleSheets.length)"), sheets);
+    EXPECT_NE(look("getComputedStyle(document.body).backgroundImage"), "none");
+    std::cout << "[ measured ] the page's style sheets: " << sheetsBefore << " before, " << sheets
+              << " with the program's\n";
+
+    // The text size: the window opens at 1, "+" five times, then RESET.
+    const auto heights = [&] {
+        std::map<std::string, double> out;
+        for (const char* id : {"px", "em", "rem", "pct"})
+            out[id] = std::stod(look(std::string("String(document.getElementById('") + id +
+                                     "').getBoundingClientRect().height * devicePixelRatio)"));
+        return out;
+    };
+    const auto putFactor = [&](double factor) {
+        doc->putBodyFontSize(tabulon::fontFactorText(factor) + "em");
+        doc->putZoom(factor);
+    };
+    putFactor(1);
+    const auto before = heights();
+    double factor = 1;
+    for (int i = 0; i < 5; ++i)
+        putFactor(factor *= 1.1);
+    const auto larger = heights();
+    for (const auto& [id, height] : before) {
+        EXPECT_GE(larger.at(id) / height, 1.5) << id;
+        EXPECT_LE(larger.at(id) / height, 1.7) << id;
+        std::cout << "[ measured ] " << id << ": " << height << " -> " << larger.at(id) << "\n";
+    }
+    EXPECT_EQ(doc->bodyFontSize(), tabulon::fontFactorText(factor) + "em");
+    shootIfAsked(b, target, "styled-larger.png");
+    putFactor(1);
+    EXPECT_EQ(heights(), before);
+    shootIfAsked(b, target, "styled-reset.png");
+    tab->Quit();
 }
 
 TEST_F(ChromiumE2e, FramesAndTheFavouriteFileIncludeTheCrossSiteFrame)

@@ -79,6 +79,24 @@ void E2eDesktop::start()
          "<html><head><title>Spin</title></head><body>"
          "<script>setInterval(() => { while (true) {} }, 300)</script></body></html>"},
         {"/pic.png", picture},
+        // Styles itself the ways a page of today does: colours by class, by id and by
+        // !important, text in px, em, rem and %, a code block, a form field, a frame.
+        {"/styled.html",
+         "<html><head><title>Styled</title><style>"
+         "html { font-size: 62.5%; }"
+         "body { color: #333; background: #fff url(pic.png); font: 14px sans-serif; }"
+         "p { white-space: nowrap; margin: 4px; }"
+         ".say { color: green !important; background: #ddd !important; }"
+         "#main .em { font-size: 1.2em; } .rem { font-size: 1.6rem; } .pct { font-size: 110%; }"
+         ".px { font-size: 15px; } a { color: red !important; }"
+         "pre, code { background: #eee; color: #900; } input { background: #ffc; color: #060; }"
+         "</style></head><body><div id='main'>"
+         "<p id='px' class='px say'>The longest paragraph, its text sized in pixels.</p>"
+         "<p id='em' class='em'>Text in em.</p><p id='rem' class='rem'>Text in rem.</p>"
+         "<p id='pct' class='pct'>Text in percent.</p>"
+         "<p><a id='link' href='b.html'>a link that is red by !important</a></p>"
+         "<pre id='code'>int main() { return 0; }</pre><input id='field' value='a field'>"
+         "<img id='pic' src='pic.png'><iframe src='b.html'></iframe></div></body></html>"},
     };
     // Pages that lie, hang and flood, as a hostile site would.
     std::string manyLinks = "<html><head><title>Many links</title></head><body><script>"
