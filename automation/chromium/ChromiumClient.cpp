@@ -9,6 +9,7 @@ namespace automation::chromium {
 ChromiumClient::ChromiumClient(const ChromiumSettings& settings, WaitClock& clock)
     : m_connection(settings, clock), m_reuse(clock, settings.readReuse), m_targets(m_connection),
       m_windows(m_connection, m_targets, m_reuse), m_pages(m_connection, m_targets, m_reuse),
+      m_sheets(m_pages, settings.styleSetupTimeout),
       m_refresh(m_connection, m_targets, m_windows, m_pages, m_reuse)
 {
     m_targets.addListener(m_windows);

@@ -206,7 +206,7 @@ private:
     TargetRegistry m_targets;
     WindowCache m_windows;
     PageCalls m_pages;
-    PageSheets m_sheets{m_pages};
+    PageSheets m_sheets;
     ModelRefresh m_refresh;
     // The tab whose title the program read last, and that title.
     std::pair<std::string, std::string> m_titleRead;

@@ -16,6 +16,9 @@ struct ChromiumSettings
     std::string devtoolsUrl;
     // A page that has not answered by then is taken for hung.
     std::chrono::milliseconds pageTimeout{1000};
+    // Turning on a page's style-sheet domain, once per document: the browser gathers
+    // every rule of the page first, a few hundred milliseconds on a large one.
+    std::chrono::milliseconds styleSetupTimeout{4000};
     // The browser process itself: targets and windows.
     std::chrono::milliseconds browserTimeout{2000};
     // From starting the browser to its first answer.

@@ -69,6 +69,13 @@ const PageSnapshot* PageCalls::lastSnapshot(const std::string& targetId) const
 json PageCalls::pageCall(const std::string& member, const std::string& targetId,
                          const std::string& method, json params)
 {
+    return pageCall(member, targetId, method, std::move(params),
+                    m_connection.settings().pageTimeout);
+}
+
+json PageCalls::pageCall(const std::string& member, const std::string& targetId,
+                         const std::string& method, json params, std::chrono::milliseconds limit)
+{
     const std::string sessionId = m_targets.sessionFor(member, targetId);
     const ChromiumSettings& settings = m_connection.settings();
     // A page that let an earlier call run out of time answers nothing until that
@@ -80,7 +87,7 @@ json PageCalls::pageCall(const std::string& member, const std::string& targetId,
     }
     return m_connection.guarded(member, [&](DevToolsSession& s) {
         try {
-            return s.call({member, method, std::move(params), sessionId, settings.pageTimeout});
+            return s.call({member, method, std::move(params), sessionId, limit});
         } catch (const DeadlineExceeded&) {
             // A script that never ends holds the page; ending it frees the page.
             s.post({member, "Runtime.terminateExecution", json::object(), sessionId,

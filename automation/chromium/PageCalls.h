@@ -32,6 +32,10 @@ public:
     // A call on the tab's attached session, within the page's time limit.
     nlohmann::json pageCall(const std::string& member, const std::string& targetId,
                             const std::string& method, nlohmann::json params);
+    // The same within a limit of its own, for work the page does once and may take long.
+    nlohmann::json pageCall(const std::string& member, const std::string& targetId,
+                            const std::string& method, nlohmann::json params,
+                            std::chrono::milliseconds limit);
 
     PageSnapshot snapshot(const std::string& member, const std::string& targetId);
     // The snapshot read last, however old; nullptr when none was.

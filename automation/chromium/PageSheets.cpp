@@ -11,7 +11,8 @@ using nlohmann::json;
 void PageSheets::put(const std::string& member, const std::string& targetId, Kind kind,
                      const std::string& text)
 {
-    std::string& id = m_sheets[targetId][kind];
+    Document& document = m_sheets[targetId];
+    std::string& id = document.sheets[kind];
     if (!id.empty()) {
         try {
             m_pages.pageCall(member, targetId, "CSS.setStyleSheetText",
@@ -21,14 +22,19 @@ void PageSheets::put(const std::string& member, const std::string& targetId, Kin
             // The document it was in has gone; a page that stopped answering fails
             // again below at once.
             id.clear();
+            document.enabled = false;
         }
     }
     if (text.empty())
         return;
     // The browser makes and keeps the program's sheets only while its style-sheet
     // domain is on in the document's session, and that only with the DOM's on too.
-    m_pages.pageCall(member, targetId, "DOM.enable", json::object());
-    m_pages.pageCall(member, targetId, "CSS.enable", json::object());
+    // Turning it on gathers the page's rules, so it is done once per document.
+    if (!document.enabled) {
+        m_pages.pageCall(member, targetId, "DOM.enable", json::object(), m_setupLimit);
+        m_pages.pageCall(member, targetId, "CSS.enable", json::object(), m_setupLimit);
+        document.enabled = true;
+    }
     // A tab's top frame has the tab's id.
     const json created = m_pages.pageCall(member, targetId, "CSS.createStyleSheet",
                                           {{"frameId", targetId}, {"force", true}});

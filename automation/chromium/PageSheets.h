@@ -3,6 +3,7 @@
 #include "automation/chromium/TargetRegistry.h"
 
 #include <array>
+#include <chrono>
 #include <map>
 #include <string>
 
@@ -23,7 +24,9 @@ public:
         kindCount
     };
 
-    explicit PageSheets(PageCalls& pages) : m_pages(pages) {}
+    PageSheets(PageCalls& pages, std::chrono::milliseconds setupLimit)
+        : m_pages(pages), m_setupLimit(setupLimit)
+    {}
 
     // Empty text empties the sheet (and makes none where there is none yet).
     void put(const std::string& member, const std::string& targetId, Kind kind,
@@ -35,8 +38,16 @@ public:
     void targetGone(const std::string& targetId) override { m_sheets.erase(targetId); }
 
 private:
+    struct Document
+    {
+        std::array<std::string, kindCount> sheets;
+        // The style-sheet domain is on in the document's session.
+        bool enabled = false;
+    };
+
     PageCalls& m_pages;
-    std::map<std::string, std::array<std::string, kindCount>> m_sheets;
+    std::chrono::milliseconds m_setupLimit;
+    std::map<std::string, Document> m_sheets;
 };
 
 } // namespace automation::chromium

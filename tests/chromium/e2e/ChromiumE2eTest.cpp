@@ -315,6 +315,73 @@ TEST_F(ChromiumE2e, BaseColoursAndTextSizeShowOnAPageThatStylesItself)
     tab->Quit();
 }
 
+// A page nobody here wrote: Debian's Python documentation, whose own style sheet sets
+// colours and sizes. Run by hand where python3-doc is installed (TABULON_E2E_SHOT_DIR
+// names a folder for screenshots):
+//   ./build/tests/chromium/tabulon_tests_chromium_e2e --gtest_also_run_disabled_tests
+//       --gtest_filter='*RealDocumentation*'
+TEST_F(ChromiumE2e, DISABLED_BaseColoursAndTextSizeShowOnRealDocumentation)
+{
+    const std::string file = "/usr/share/doc/python3.11/html/library/stdtypes.html";
+    if (!std::filesystem::exists(file))
+        GTEST_SKIP() << file << " is not installed";
+    Browser& b = *shared;
+    const auto tab = b.open("file://" + file);
+    const std::string target = std::static_pointer_cast<ChromiumBrowser>(tab)->targetId();
+    const auto doc = tab->Document();
+    const auto look = [&](const std::string& expression) {
+        return b.client->evaluate("test", target, expression).get<std::string>();
+    };
+    ASSERT_TRUE(waitFor([&] { return look("document.readyState") == "complete"; }));
+    const auto colors = [&](const char* selector) {
+        return look(std::string("(() => { const s = getComputedStyle(document.querySelector('") +
+                    selector + "')); return s.color + ' on ' + s.backgroundColor; })()");
+    };
+    const char* const kSelectors[] = {"body", "div.body p", "pre", "input[type=text]", "h1"};
+    for (const char* selector : kSelectors)
+        std::cout << "[ measured ] before: " << selector << " " << colors(selector) << "\n";
+    shootIfAsked(b, target, "python-before.png");
+
+    tabulon::ColorTable table{};
+    const std::array<std::int32_t, 5> chosen = {0xFF0000, 0x111111, 0x222222, 0x333333, 0x00FFFF};
+    for (std::size_t i = 0; i < chosen.size(); ++i)
+        table[i][tabulon::kApplied] = chosen[i];
+    tabulon::applyColors(doc.get(), table, 1);
+    for (const char* selector : kSelectors)
+        EXPECT_EQ(colors(selector), "rgb(0, 0, 255) on rgb(255, 255, 0)") << selector;
+    EXPECT_EQ(look("getComputedStyle(document.querySelector('a.reference')).color"),
+              "rgb(17, 17, 17)");
+    shootIfAsked(b, target, "python-colors.png");
+
+    // The rendered height of the first line of text of the longest paragraph (the
+    // paragraph itself rewraps when its text grows), "+" five times, then RESET.
+    const auto height = [&] {
+        return std::stod(
+            look("(() => { const p = [...document.querySelectorAll('div.body p')].reduce("
+                 "(a, b) => b.textContent.length > a.textContent.length ? b : a);"
+                 " const r = document.createRange(); r.selectNodeContents(p);"
+                 " return String(r.getClientRects()[0].height * devicePixelRatio); })()"));
+    };
+    const auto putFactor = [&](double factor) {
+        doc->putBodyFontSize(tabulon::fontFactorText(factor) + "em");
+        doc->putZoom(factor);
+    };
+    putFactor(1);
+    const double before = height();
+    double factor = 1;
+    for (int i = 0; i < 5; ++i)
+        putFactor(factor *= 1.1);
+    const double larger = height();
+    std::cout << "[ measured ] the longest paragraph's text: " << before << " -> " << larger
+              << "\n";
+    EXPECT_GE(larger / before, 1.5);
+    EXPECT_LE(larger / before, 1.7);
+    shootIfAsked(b, target, "python-larger.png");
+    putFactor(1);
+    EXPECT_EQ(height(), before);
+    tab->Quit();
+}
+
 TEST_F(ChromiumE2e, FramesAndTheFavouriteFileIncludeTheCrossSiteFrame)
 {
     Browser& b = *shared;
