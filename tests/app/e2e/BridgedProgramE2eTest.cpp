@@ -8,8 +8,14 @@
 #include "automation/bridged/BridgeHub.h"
 #include "automation/bridged/BridgePeer.h"
 #include "automation/local/Process.h"
+#include "automation/x11/X11Desktop.h"
+#include "page/Form2.h"
+#include "page/Form7.h"
 
+#include <QPushButton>
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -107,6 +113,36 @@ struct BridgedProgramE2e : ::testing::Test
     E2eDesktop& web = E2eDesktop::instance();
 };
 
+// The only bridged browser's only tab.
+struct BridgedTab
+{
+    automation::bridged::BridgePeer* peer = nullptr;
+    std::int64_t tabId = 0;
+    std::int64_t windowId = 0;
+};
+
+BridgedTab onlyTab(RealProgram& p)
+{
+    auto& hub = p.desktop().bridge();
+    hub.pump();
+    for (const auto& peer : hub.peers()) {
+        for (const auto* tab : peer->model().tabs())
+            return {peer.get(), tab->id, tab->windowId};
+    }
+    return {};
+}
+
+// A page function's answer in the tab's top document.
+nlohmann::json runInPage(const BridgedTab& tab, const char* fn)
+{
+    const auto answer = tab.peer->request("test", "page.run", {{"tabId", tab.tabId}, {"fn", fn}});
+    return answer["frames"][0]["result"];
+}
+
+struct BridgedCommandsE2e : BridgedProgramE2e, ::testing::WithParamInterface<bool>
+{
+};
+
 } // namespace
 
 TEST_F(BridgedProgramE2e, ListsBothBrowsersAndArrangesThemAndOutlivesOneThatQuits)
@@ -146,3 +182,126 @@ TEST_F(BridgedProgramE2e, ListsBothBrowsersAndArrangesThemAndOutlivesOneThatQuit
     EXPECT_TRUE(p.refreshUntil([&] { return p.shown().empty(); }, 20s));
     chromium.terminate(10s);
 }
+
+TEST_P(BridgedCommandsE2e, TheSelectedRowsCommandsActOnABridgedTab)
+{
+    // Red text, green links, blue active links, grey visited ones, a yellow background,
+    // the background picture taken off (stored 0x00BBGGRR, plus one).
+    RealProgram p({{"tabulon.ini", std::string("[HTMColor]\r\nFG=256\r\nBG=65536\r\nLG=65281\r\n"
+                                               "AL=16711681\r\nVL=8421505\r\nGR=0\r\n")}});
+    automation::Process browser = startBridged(GetParam(), web.home(), web.url("/a.html"));
+    ASSERT_TRUE(p.refreshUntil([&] { return listed(p, "A page"); }, 90s))
+        << "see the logs in " << web.home();
+    const BridgedTab tab = onlyTab(p);
+    ASSERT_TRUE(tab.peer);
+    p.form().selectRow(1);
+
+    // Bring to front: 5 % of the screen from the top-left corner, 90 % of it in size.
+    p.choose("menuActivate");
+    const auto screen = p.platform().windows.screen();
+    const int width = static_cast<int>(screen.widthTwips) / screen.twipsPerPixelX;
+    const int height = static_cast<int>(screen.heightTwips) / screen.twipsPerPixelY;
+    const automation::Rect want{static_cast<int>(width * 0.05), static_cast<int>(height * 0.05),
+                                static_cast<int>(width * 0.9), static_cast<int>(height * 0.9)};
+    EXPECT_TRUE(RealProgram::eventually(
+        [&] {
+            p.desktop().bridge().pump();
+            const auto* window = tab.peer->model().window(tab.windowId);
+            return window && window->state == WindowState::Normal && window->bounds == want;
+        },
+        10s));
+    // The browser's X11 window is the one activated.
+    const automation::Hwnd x11 =
+        p.probe().findByCaption(GetParam() ? "A page — Mozilla Firefox" : "A page - Chromium");
+    ASSERT_NE(x11, 0);
+    EXPECT_TRUE(p.refreshUntil(
+        [&] { return p.probe().connection().activeWindow() == static_cast<std::uint32_t>(x11); },
+        5s));
+
+    // The report reads the page through the extension. (The rebuilds above took the
+    // selection with the rows they replaced.)
+    p.form().selectRow(1);
+    p.choose("menuInfo");
+    tabulon::Form7* form7 = p.form().form7IfLoaded();
+    ASSERT_TRUE(form7);
+    const std::string report = form7->reportText();
+    for (const std::string& line : std::vector<std::string>{
+             "サイトの名称:  A page\r\n", "URL:　　　       " + web.url("/a.html") + "\r\n\r\n",
+             "image: 1\r\n", "    URL(0)= " + web.url("/pic.png") + "\r\n",
+             "        file size = " + std::to_string(web.page("/pic.png").size()) + "\r\n",
+             "link: 2\r\n", "   title(0)= bee <b>bold</b>\r\n",
+             "      url(1)= " + web.url("/plain.html") + "\r\n\r\n"})
+        EXPECT_NE(report.find(line), std::string::npos) << line << "\nin\n" << report;
+    form7->hide();
+
+    // The base colours: the legacy properties, and a user sheet the page shows.
+    p.choose("menuCHGcolor");
+    const auto colors = runInPage(tab, "colors");
+    EXPECT_EQ(colors.value("fgColor", ""), "#ff0000") << colors.dump();
+    EXPECT_EQ(colors.value("bgColor", ""), "#ffff00") << colors.dump();
+    EXPECT_EQ(runInPage(tab, "background"), "");
+
+    // The text size goes through the browser's own zoom for the tab.
+    const auto zoom = [&] {
+        return tab.peer->request("test", "tab.getZoom", {{"tabId", tab.tabId}})
+            .value("factor", 0.0);
+    };
+    p.choose("fontp");
+    tabulon::Form2* form2 = p.form().form2IfLoaded();
+    ASSERT_TRUE(form2);
+    form2->Command1->click();
+    EXPECT_TRUE(RealProgram::eventually([&] { return std::abs(zoom() - 1.1) < 0.01; })) << zoom();
+    form2->Command3->click();
+    EXPECT_TRUE(RealProgram::eventually([&] { return std::abs(zoom() - 1.0) < 0.01; })) << zoom();
+    form2->hide();
+
+    // Closing the tab closes its window: the list empties, the program goes on.
+    p.choose("menuClose");
+    EXPECT_TRUE(p.refreshUntil([&] { return !listed(p, "A page"); }, 20s));
+    EXPECT_TRUE(p.form().isVisible());
+    browser.terminate(10s);
+}
+
+TEST_P(BridgedCommandsE2e, FramesOfABridgedTabOpenAsWindowsOfTheirOwn)
+{
+    RealProgram p;
+    automation::Process browser = startBridged(GetParam(), web.home(), web.url("/frameset.html"));
+    std::vector<tabulon::ListRow> rows;
+    ASSERT_TRUE(p.refreshUntil(
+        [&] {
+            rows = p.shown();
+            return rows.size() == 1 && rows[0].text == "Frame set" && rows[0].sub[3] == "2";
+        },
+        90s))
+        << "see the logs in " << web.home() << "; rows: " << rows.size() << " "
+        << (rows.empty() ? "" : rows[0].text + " frames " + rows[0].sub[3]);
+    p.form().selectRow(1);
+    p.choose("menuFrame");
+    std::vector<std::string> urls;
+    EXPECT_TRUE(p.refreshUntil(
+        [&] {
+            urls.clear();
+            for (const auto& row : p.shown())
+                urls.push_back(row.sub[4]);
+            std::sort(urls.begin(), urls.end());
+            // A window just opened shows its address once it has loaded.
+            return urls.size() == 3 && !urls[0].empty();
+        },
+        30s));
+    std::vector<std::string> want{web.url("/frameset.html"), web.url("/a.html"),
+                                  web.url("/b.html", true)};
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(urls, want);
+    // The favourite file the browser's answer wrote was read and deleted.
+    const std::string favorites =
+        p.platform().objects.createScriptingShell()->SpecialFolders("Favorites");
+    EXPECT_TRUE(!std::filesystem::exists(favorites) || std::filesystem::is_empty(favorites));
+    p.choose("menuCloseAll");
+    EXPECT_TRUE(p.refreshUntil([&] { return p.shown().empty(); }, 20s));
+    browser.terminate(10s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Browsers, BridgedCommandsE2e, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& browser) {
+                             return browser.param ? "Firefox" : "Chromium";
+                         });
