@@ -14,13 +14,17 @@
 
 #include <QPushButton>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace std::chrono_literals;
 using automation::WindowState;
@@ -181,6 +185,62 @@ TEST_F(BridgedProgramE2e, ListsBothBrowsersAndArrangesThemAndOutlivesOneThatQuit
     p.choose("menuCloseAll");
     EXPECT_TRUE(p.refreshUntil([&] { return p.shown().empty(); }, 20s));
     chromium.terminate(10s);
+}
+
+// Chooses the cascade again and again until stop() is done on another thread after
+// a while, so that it lands inside one of them; the longest one, in seconds.
+double cascadeUntilDone(RealProgram& p, const std::function<void()>& stop)
+{
+    std::atomic<bool> done{false};
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(300ms);
+        stop();
+        done = true;
+    });
+    double longest = 0;
+    int cascades = 0;
+    do {
+        const auto start = std::chrono::steady_clock::now();
+        p.choose("menuCascade2");
+        longest = std::max(
+            longest,
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    } while (!done && ++cascades < 1000);
+    stopper.join();
+    return longest;
+}
+
+TEST_F(BridgedProgramE2e, AConnectionOrABrowserLostMidCommandLeavesTheOthersListed)
+{
+    RealProgram p;
+    automation::Process chromium = startBridged(false, web.home(), web.url("/plain.html"));
+    automation::Process firefox = startBridged(true, web.home(), web.url("/a.html"));
+    ASSERT_TRUE(p.refreshUntil([&] { return listed(p, "Plain page") && listed(p, "A page"); }, 90s))
+        << "see the logs in " << web.home();
+
+    // Firefox's host ends while Firefox runs on, as when its extension is turned off: the
+    // program goes on with Chromium, and the extension, still there, connects again.
+    const double lostConnection = cascadeUntilDone(p, [&] {
+        const std::string kill = "pkill -KILL -P " + std::to_string(firefox.pid()) + " -f " +
+                                 fs::path(TABULON_BRIDGE_EXE).filename().string();
+        EXPECT_EQ(std::system(kill.c_str()), 0);
+    });
+    EXPECT_LT(lostConnection, 2.0);
+    EXPECT_LT(RealProgram::longestStall(2s), 1.0);
+    EXPECT_TRUE(listed(p, "Plain page"));
+    EXPECT_TRUE(p.refreshUntil([&] { return listed(p, "Plain page") && listed(p, "A page"); }, 60s))
+        << "the extension did not connect again";
+
+    // Chromium is killed outright: its window leaves the list, Firefox's stays.
+    const double lostBrowser = cascadeUntilDone(p, [&] { chromium.signal(SIGKILL); });
+    EXPECT_LT(lostBrowser, 2.0);
+    EXPECT_TRUE(p.refreshUntil([&] { return !listed(p, "Plain page"); }, 20s));
+    EXPECT_LT(RealProgram::longestStall(2s), 1.0);
+    EXPECT_TRUE(listed(p, "A page"));
+    std::printf("the longest cascade: %.3f s with a connection lost, %.3f s with a browser "
+                "killed\n",
+                lostConnection, lostBrowser);
+    firefox.terminate(10s);
 }
 
 TEST_P(BridgedCommandsE2e, TheSelectedRowsCommandsActOnABridgedTab)
