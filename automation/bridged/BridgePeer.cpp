@@ -51,16 +51,29 @@ void BridgePeer::closeDescriptor()
     m_alive = false;
 }
 
-const json* BridgePeer::pageList(std::int64_t tabId) const
+const BridgePeer::KeptPage* BridgePeer::keptPage(std::int64_t tabId) const
 {
     const auto at = m_pageLists.find(tabId);
     return at == m_pageLists.end() ? nullptr : &at->second;
 }
 
+const json* BridgePeer::pageList(std::int64_t tabId) const
+{
+    const KeptPage* kept = keptPage(tabId);
+    return kept && kept->failure.empty() ? &kept->list : nullptr;
+}
+
 void BridgePeer::keepPageList(std::int64_t tabId, json list)
 {
     if (m_model.tab(tabId))
-        m_pageLists[tabId] = std::move(list);
+        m_pageLists[tabId] = {std::move(list), {}, m_clock.now()};
+}
+
+void BridgePeer::keepPageFailure(std::int64_t tabId, std::string failure)
+{
+    if (m_model.tab(tabId))
+        m_pageLists[tabId] = {json(), failure.empty() ? "the page failed" : std::move(failure),
+                              m_clock.now()};
 }
 
 void BridgePeer::die()

@@ -69,10 +69,21 @@ public:
 
     // What the page function "list" gave for a tab, kept until the browser says the
     // tab changed or the program writes to its page, so that rebuilding the list asks
-    // the pages nothing while they stay as they were.
+    // the pages nothing while they stay as they were. A page that could not say (an
+    // error page, a hung script) is kept as its failure, for a while only: a hung page
+    // may come back without the browser telling of it.
+    struct KeptPage
+    {
+        nlohmann::json list;
+        std::string failure;
+        WaitClock::TimePoint at{};
+    };
+    const KeptPage* keptPage(std::int64_t tabId) const;
     const nlohmann::json* pageList(std::int64_t tabId) const;
     void keepPageList(std::int64_t tabId, nlohmann::json list);
+    void keepPageFailure(std::int64_t tabId, std::string failure);
     void forgetPage(std::int64_t tabId) { m_pageLists.erase(tabId); }
+    WaitClock::TimePoint now() const { return m_clock.now(); }
 
     // Requests that waited for a reply.
     std::int64_t roundTrips() const { return m_roundTrips; }
@@ -104,7 +115,7 @@ private:
     std::optional<std::int64_t> m_waiting;
     std::optional<nlohmann::json> m_reply;
     std::int64_t m_roundTrips = 0;
-    std::map<std::int64_t, nlohmann::json> m_pageLists;
+    std::map<std::int64_t, KeptPage> m_pageLists;
 };
 
 } // namespace automation::bridged

@@ -19,6 +19,11 @@ namespace {
 
 // Page work may wait for a slow page; the extension gives up on it first.
 constexpr std::chrono::milliseconds kPageTimeout{5000};
+// The list's reading of a page is waited for as long as over the DevTools protocol.
+constexpr std::chrono::milliseconds kListTimeout{1000};
+// A page that could not be read for the list is asked again after this long, or at
+// once when the browser tells of a change to its tab.
+constexpr std::chrono::milliseconds kFailureKept{10000};
 
 // The parts of the program's style sheet in a tab.
 constexpr int kColorPart = 0;
@@ -60,6 +65,14 @@ const char* collectionKey(DocumentCollection collection)
     return "links";
 }
 
+// What went wrong, without the member that it went wrong for.
+std::string reasonOf(const Error& error)
+{
+    const std::string text = error.what();
+    const std::string prefix = error.member() + " failed: ";
+    return text.rfind(prefix, 0) == 0 ? text.substr(prefix.size()) : text;
+}
+
 std::string text(const std::string& member, const json& value)
 {
     if (value.is_string())
@@ -72,11 +85,10 @@ std::string text(const std::string& member, const json& value)
 } // namespace
 
 json runInTop(BridgePeer& peer, const std::string& member, std::int64_t tabId, const char* fn,
-              json args)
+              json args, std::chrono::milliseconds timeout)
 {
-    const json result =
-        peer.request(member, "page.run", {{"tabId", tabId}, {"fn", fn}, {"args", std::move(args)}},
-                     kPageTimeout);
+    const json result = peer.request(
+        member, "page.run", {{"tabId", tabId}, {"fn", fn}, {"args", std::move(args)}}, timeout);
     const json& frames = checked::arrayAt(result, "frames");
     if (frames.empty())
         throw Error(member, "the page gave nothing");
@@ -101,9 +113,19 @@ BridgedDocument::BridgedDocument(std::shared_ptr<BridgeHub> hub, std::shared_ptr
 
 json BridgedDocument::list(const std::string& member)
 {
-    if (const json* kept = m_peer->pageList(m_tabId))
-        return *kept;
-    json result = runInTop(*m_peer, member, m_tabId, "list");
+    if (const BridgePeer::KeptPage* kept = m_peer->keptPage(m_tabId)) {
+        if (kept->failure.empty())
+            return kept->list;
+        if (m_peer->now() - kept->at < kFailureKept)
+            throw Error(member, kept->failure);
+    }
+    json result;
+    try {
+        result = runInTop(*m_peer, member, m_tabId, "list", json::object(), kListTimeout);
+    } catch (const Error& e) {
+        m_peer->keepPageFailure(m_tabId, reasonOf(e));
+        throw;
+    }
     m_peer->keepPageList(m_tabId, result);
     return result;
 }

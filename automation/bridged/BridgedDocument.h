@@ -2,6 +2,7 @@
 
 #include "automation/HtmlDocument.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -59,7 +60,8 @@ private:
 
 // Runs a page function in the tab's top frame; its result there, or automation::Error.
 nlohmann::json runInTop(BridgePeer& peer, const std::string& member, std::int64_t tabId,
-                        const char* fn, nlohmann::json args = nlohmann::json::object());
+                        const char* fn, nlohmann::json args = nlohmann::json::object(),
+                        std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 // The same in every frame; the frames' results as the extension gave them.
 nlohmann::json runInAllFrames(BridgePeer& peer, const std::string& member, std::int64_t tabId,
                               const char* fn);

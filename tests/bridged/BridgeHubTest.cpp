@@ -560,6 +560,46 @@ TEST_F(BridgeHubTest, RebuildsAskThePageAgainOnlyAfterTheTabChanged)
     EXPECT_EQ(second, 4);
 }
 
+TEST_F(BridgeHubTest, APageThatCouldNotBeReadCostsTheListOneWaitNotOneEachRebuild)
+{
+    FakeExtension chromium(m_folder.path());
+    chromium.hello("chrome-extension://kmfijapfifagppihhoiacpfmojiefhje/", {window(1)},
+                   {tab(1, 1, "page")});
+    ASSERT_TRUE(until([&] { return rows().size() == 2; }));
+    const auto framesWaited = [&] {
+        const auto before = m_clock.now();
+        EXPECT_THROW(rows()[1]->Document()->FramesLength(), Error);
+        return m_clock.now() - before;
+    };
+
+    // A hung page: the list waits for it as it waits over the DevTools protocol, once.
+    const auto first = framesWaited();
+    EXPECT_GE(first, std::chrono::milliseconds(1000));
+    EXPECT_LT(first, std::chrono::milliseconds(2000));
+    EXPECT_EQ(chromium.request()["params"]["timeoutMs"], 1000);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(framesWaited(), std::chrono::milliseconds(0));
+    EXPECT_EQ(m_hub->peers()[0]->roundTrips(), 1);
+
+    // The tab changed: asked at once. An error page answers with its failure, which is
+    // kept as well, until a while has passed.
+    chromium.send({{"type", "event"}, {"name", "tabs.onUpdated"}, {"tab", tab(1, 1, "page")}});
+    ASSERT_TRUE(until([&] { return m_hub->peers()[0]->keptPage(1) == nullptr; }));
+    const auto answerError = [&] {
+        const json asked = chromium.request();
+        chromium.reply(
+            asked,
+            {{"frames", json::array({json{{"frameId", 0},
+                                          {"error", "Frame with ID 0 is showing error page"}}})}});
+    };
+    whileExtension(answerError, [&] { framesWaited(); });
+    EXPECT_EQ(framesWaited(), std::chrono::milliseconds(0));
+    EXPECT_EQ(m_hub->peers()[0]->roundTrips(), 2);
+    m_clock.sleepUntil(m_clock.now() + std::chrono::seconds(10));
+    whileExtension(answerError, [&] { framesWaited(); });
+    EXPECT_EQ(m_hub->peers()[0]->roundTrips(), 3);
+}
+
 TEST_F(BridgeHubTest, TheListsReadingWaitsForTheOwnBrowserOnly)
 {
     FakeExtension chromium(m_folder.path());

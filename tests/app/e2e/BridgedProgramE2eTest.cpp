@@ -365,3 +365,59 @@ INSTANTIATE_TEST_SUITE_P(Browsers, BridgedCommandsE2e, ::testing::Values(false, 
                          [](const ::testing::TestParamInfo<bool>& browser) {
                              return browser.param ? "Firefox" : "Chromium";
                          });
+
+// Run by hand: the cost of the list and of two commands with 20 tabs in each bridged
+// browser, beside 20 tabs of the program's own Chromium over the DevTools protocol.
+//   ./build/tests/app/tabulon_tests_program_e2e --gtest_also_run_disabled_tests
+//       --gtest_filter='*DISABLED_TwentyTabs*'
+TEST_F(BridgedProgramE2e, DISABLED_TwentyTabsPerBrowserBridgedAndOverDevTools)
+{
+    constexpr int kTabs = 20;
+    constexpr int kTicks = 20;
+    const auto seconds = [](const std::function<void()>& work) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    const auto url = [&](int i) {
+        return web.url(i % 2 ? "/a.html" : "/plain.html") + "#" + std::to_string(i);
+    };
+    const auto measure = [&](RealProgram& p, const char* what,
+                             const std::function<std::int64_t()>& roundTrips) {
+        double list = 0;
+        const std::int64_t before = roundTrips();
+        for (int i = 0; i < kTicks; ++i) {
+            list += seconds([&] { p.form().RefreshList(); });
+            RealProgram::pump(100ms);
+        }
+        const double perTick = static_cast<double>(roundTrips() - before) / kTicks;
+        p.form().selectRow(kTabs);
+        const double front = seconds([&] { p.choose("menuActivate"); });
+        const double tile = seconds([&] { p.choose("menuTile3"); });
+        std::printf("%-18s rebuild %.1f ms, %.1f round trips per tick; bring to front %.0f ms; "
+                    "tile %d %.0f ms\n",
+                    what, 1000 * list / kTicks, perTick, 1000 * front, kTabs, 1000 * tile);
+    };
+
+    {
+        RealProgram p;
+        for (int i = 0; i < kTabs; ++i)
+            p.module().OpenSiteWindow(url(i));
+        ASSERT_TRUE(p.settle(kTabs));
+        measure(p, "DevTools Chromium", [&] { return p.browser().roundTrips(); });
+    }
+    for (const bool firefox : {false, true}) {
+        RealProgram p;
+        const std::string first = url(0);
+        automation::Process browser = startBridged(firefox, web.home(), first);
+        ASSERT_TRUE(p.refreshUntil([&] { return p.shown().size() == 1; }, 90s));
+        const BridgedTab tab = onlyTab(p);
+        for (int i = 1; i < kTabs; ++i)
+            tab.peer->request("test", "window.create", {{"url", url(i)}});
+        ASSERT_TRUE(p.refreshUntil([&] { return p.shown().size() == kTabs; }, 60s));
+        RealProgram::pump(2s);
+        measure(p, firefox ? "bridged Firefox" : "bridged Chromium",
+                [&] { return tab.peer->roundTrips(); });
+        browser.terminate(10s);
+    }
+}
