@@ -93,8 +93,8 @@ void SimWindowManager::AppActivate(const std::string& caption)
                                      : m_state.find(id)->currentCaption() == caption;
     });
     if (match != zorder.end()) {
-        // A copy: activating reorders the z-order.
-        const std::string id = *match;
+        // A copy: activating reorders the z-order the match points into.
+        const std::string id = *match; // NOLINT(performance-unnecessary-copy-initialization)
         m_state.record(std::move(call));
         if (id == SimState::kMain)
             main->bringForward();
