@@ -68,6 +68,7 @@ Form1::Form1(automation::Platform& platform, Module1& module, std::function<void
     FilterBox->installEventFilter(this);
     FilterCount = new QLabel(FilterBar);
     FilterCount->setObjectName(QStringLiteral("FilterCount"));
+    FilterCount->setTextFormat(Qt::PlainText);
     bar->addWidget(FilterBox, 1);
     bar->addWidget(FilterCount);
     FilterBar->hide();
