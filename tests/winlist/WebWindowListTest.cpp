@@ -16,7 +16,7 @@ protected:
     void openMany(int n)
     {
         for (int i = 1; i <= n; ++i)
-            openBrowser("w" + std::to_string(i), static_cast<automation::Hwnd>(700 + i));
+            openBrowser("w" + std::to_string(i), automation::Hwnd{700} + i);
     }
 };
 
