@@ -4,10 +4,15 @@
 #include "core/Twips.h"
 #include "winlist/Favorites.h"
 #include "winlist/ListRebuild.h"
+#include "winlist/RowFilter.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
@@ -45,7 +50,33 @@ Form1::Form1(automation::Platform& platform, Module1& module, std::function<void
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(kCaption));
 
-    ListView1 = new QTreeWidget(this);
+    // The client area: the filter box on top while there is a filter, the list below.
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("Client"));
+    auto* column = new QVBoxLayout(client);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    FilterBar = new QWidget(client);
+    FilterBar->setObjectName(QStringLiteral("FilterBar"));
+    auto* bar = new QHBoxLayout(FilterBar);
+    bar->setContentsMargins(2, 2, 4, 2);
+    FilterBox = new QLineEdit(FilterBar);
+    FilterBox->setObjectName(QStringLiteral("FilterBox"));
+    FilterBox->setPlaceholderText(QStringLiteral("絞り込み（名前・URL）"));
+    FilterBox->setClearButtonEnabled(true);
+    FilterBox->installEventFilter(this);
+    FilterCount = new QLabel(FilterBar);
+    FilterCount->setObjectName(QStringLiteral("FilterCount"));
+    FilterCount->setTextFormat(Qt::PlainText);
+    bar->addWidget(FilterBox, 1);
+    bar->addWidget(FilterCount);
+    FilterBar->hide();
+    column->addWidget(FilterBar);
+    connect(FilterBox, &QLineEdit::textChanged, this,
+            [this] { guarded("FilterBox_Change", [this] { onFilterEdited(); }); });
+
+    ListView1 = new QTreeWidget(client);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setRootIsDecorated(false);
     ListView1->setUniformRowHeights(true);
@@ -55,7 +86,9 @@ Form1::Form1(automation::Platform& platform, Module1& module, std::function<void
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setContextMenuPolicy(Qt::NoContextMenu);
     ListView1->viewport()->installEventFilter(this);
-    setCentralWidget(ListView1);
+    ListView1->installEventFilter(this);
+    column->addWidget(ListView1, 1);
+    setCentralWidget(client);
     connect(ListView1, &QTreeWidget::itemSelectionChanged, this,
             [this] { guarded("onUserSelection", [this] { onUserSelection(); }); });
 
@@ -87,6 +120,9 @@ void Form1::Form_Load()
         m_module.MyDocPath = scripting->SpecialFolders("MyDocuments");
     }
     m_module.WinDir = guessWinDir(desktop);
+    // Only "1" turns it on: a missing or damaged setting keeps the 20-row limit.
+    m_list.setAllRows(m_module.ReadIni("Option", "AllRows") == "1");
+    menuAllRows->setChecked(m_list.allRows());
 
     m_module.LoadSiteList();
     syncSiteMenu();
@@ -274,8 +310,68 @@ void Form1::showList()
             for (int c = 0; c < 5; ++c)
                 setText(c + 1, row.sub[static_cast<std::size_t>(c)]);
         }
+        applyFilter();
     }
     selectRow(m_list.selected());
+}
+
+// ---- the filter ----
+
+void Form1::setFilterText(const QString& text)
+{
+    if (!text.isEmpty())
+        FilterBar->show();
+    // An unchanged text emits nothing; the box still closes when it is empty.
+    if (FilterBox->text() == text)
+        onFilterEdited();
+    else
+        FilterBox->setText(text);
+}
+
+QString Form1::filterText() const
+{
+    return FilterBox->text();
+}
+
+std::vector<int> Form1::shownRows() const
+{
+    std::vector<int> shown;
+    for (int i = 1; i <= m_list.count(); ++i) {
+        const QTreeWidgetItem* item = ListView1->topLevelItem(i - 1);
+        if (item && !item->isHidden())
+            shown.push_back(i);
+    }
+    return shown;
+}
+
+void Form1::onFilterEdited()
+{
+    if (FilterBox->text().isEmpty() && FilterBar->isVisible()) {
+        const bool hadFocus = FilterBox->hasFocus();
+        FilterBar->hide();
+        if (hadFocus)
+            ListView1->setFocus();
+    }
+    const QScopedValueRollback showing(m_showingList, true);
+    applyFilter();
+}
+
+// Hides the rows the filter leaves out and tells the list which rows the commands over
+// every web window now reach.
+void Form1::applyFilter()
+{
+    const RowFilter filter(FilterBox->text());
+    const std::vector<int> shown = filter.shownRows(m_list);
+    std::vector<bool> visible(static_cast<std::size_t>(m_list.count()) + 1, false);
+    for (const int i : shown)
+        visible[static_cast<std::size_t>(i)] = true;
+    for (int i = 1; i <= m_list.count(); ++i) {
+        QTreeWidgetItem* item = ListView1->topLevelItem(i - 1);
+        if (item && item->isHidden() == visible[static_cast<std::size_t>(i)])
+            item->setHidden(!visible[static_cast<std::size_t>(i)]);
+    }
+    FilterCount->setText(QStringLiteral("%1 / %2").arg(shown.size()).arg(m_list.count()));
+    m_list.setShownRows(filter.active() ? std::optional(shown) : std::nullopt);
 }
 
 void Form1::selectRow(int i)
@@ -311,9 +407,38 @@ QString Form1::takePopup()
     return std::exchange(m_popup, QString());
 }
 
+namespace {
+
+// A key that types a character: the filter takes it. Shortcuts and editing keys are
+// the list's.
+bool typesText(const QKeyEvent& key)
+{
+    const Qt::KeyboardModifiers held =
+        key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const QString text = key.text();
+    return held == Qt::NoModifier && !text.isEmpty() && text.at(0).isPrint() &&
+           key.key() != Qt::Key_Space;
+}
+
+} // namespace
+
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == ListView1->viewport()) {
+    if (watched == ListView1 && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (typesText(*key)) {
+            guarded("ListView1_KeyPress", [&] {
+                setFilterText(FilterBox->text() + key->text());
+                FilterBox->setFocus();
+            });
+            return true;
+        }
+    } else if (watched == FilterBox && event->type() == QEvent::KeyPress) {
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            guarded("FilterBox_Escape", [this] { setFilterText(QString()); });
+            return true;
+        }
+    } else if (watched == ListView1->viewport()) {
         if (event->type() == QEvent::MouseButtonPress) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
             guarded("ListView1_MouseDown",

@@ -12,6 +12,8 @@
 #include <vector>
 
 class QAction;
+class QLabel;
+class QLineEdit;
 class QMenu;
 class QTreeWidget;
 
@@ -110,6 +112,8 @@ public:
     void menuInfo_Click();
     void EverFront_Click();
     void menuAutoMin_Click();
+    void menuAllRows_Click();
+    void menuExportList_Click();
     void mSite_Click(int Index);
     void menuDelSite_Click();
     void menuApp_Click(int Index);
@@ -140,6 +144,17 @@ public:
     QMenu* Cmenu = nullptr;
     QAction* EverFront = nullptr;
     QAction* menuAutoMin = nullptr;
+    QAction* menuAllRows = nullptr;
+    // The filter box above the list, shown while there is a filter.
+    QWidget* FilterBar = nullptr;
+    QLineEdit* FilterBox = nullptr;
+    QLabel* FilterCount = nullptr;
+
+    // Types text into the filter box, opening it; "" empties and closes it.
+    void setFilterText(const QString& text);
+    QString filterText() const;
+    // The numbers of the rows the list shows, ascending: every row when unfiltered.
+    std::vector<int> shownRows() const;
     // A menu item by its name: "menuTile3", "mSite(2)"; nullptr when there is none.
     QAction* menuItem(const QString& name) const;
     QMenu* submenu(const QString& name) const;
@@ -191,6 +206,8 @@ private:
     void Form_Resize();
     void placeOnceFramed();
     void onUserSelection();
+    void onFilterEdited();
+    void applyFilter();
 
     automation::Platform& m_platform;
     Module1& m_module;

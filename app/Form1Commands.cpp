@@ -21,6 +21,7 @@
 #include "registry/RegisteredLists.h"
 #include "winlist/AutoMinimize.h"
 #include "winlist/FrameExpansion.h"
+#include "winlist/ListExport.h"
 
 #include <QAction>
 
@@ -91,6 +92,19 @@ void Form1::menuAutoMin_Click()
     menuAutoMin->setChecked(AutoMin);
     if (AutoMin)
         List2 = seenHandles(m_list);
+}
+
+// Rows above the 20th get their browser objects from the next rebuild on, which is
+// made at once so the commands reach them straight away.
+void Form1::menuAllRows_Click()
+{
+    m_list.setAllRows(!m_list.allRows());
+    menuAllRows->setChecked(m_list.allRows());
+    m_module.WriteIni("Option", "AllRows", m_list.allRows() ? "1" : "0");
+    const int selected = m_list.selected();
+    RefreshList();
+    if (selected > 0)
+        selectRow(selected);
 }
 
 // ---- "子フレームを展開": every frame of the selected page in a window of its own ----
@@ -247,6 +261,20 @@ void Form1::ListView1_DblClick()
 {
     menuIconExcept_Click();
     menuActivate_Click();
+}
+
+// ---- "一覧を保存...": every row, shown or not, to a file ----
+
+void Form1::menuExportList_Click()
+{
+    SuspendTopMost();
+    const auto chosen = m_platform.dialogs.ShowSaveAs(m_module.MyDocPath, listFormatFilters());
+    if (!chosen)
+        return;
+    const std::string bytes = exportList(m_list, listFormatFor(chosen->fileName, chosen->filter));
+    if (!m_platform.files.replaceFile(chosen->fileName, bytes))
+        m_platform.messages.MsgBox(chosen->fileName + " に保存できませんでした。", kCaption,
+                                   automation::MsgBoxButtons::OK);
 }
 
 // ---- the registered sites and applications ----

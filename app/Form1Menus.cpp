@@ -68,6 +68,8 @@ const std::map<std::string, Handler>& handlers()
         {"menuInfo", &Form1::menuInfo_Click},
         {"EverFront", &Form1::EverFront_Click},
         {"menuAutoMin", &Form1::menuAutoMin_Click},
+        {"menuAllRows", &Form1::menuAllRows_Click},
+        {"menuExportList", &Form1::menuExportList_Click},
         {"menuDelSite", &Form1::menuDelSite_Click},
         {"menuEditApp", &Form1::menuEditApp_Click},
         {"menuSetColor", &Form1::menuSetColor_Click},
@@ -118,6 +120,7 @@ void Form1::buildMenus()
     Cmenu = submenu(QStringLiteral("Cmenu"));
     EverFront = menuItem(QStringLiteral("EverFront"));
     menuAutoMin = menuItem(QStringLiteral("menuAutoMin"));
+    menuAllRows = menuItem(QStringLiteral("menuAllRows"));
     syncSiteMenu();
     syncAppMenu();
 }

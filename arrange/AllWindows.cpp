@@ -21,7 +21,7 @@ namespace {
 void putAll(const WebWindowList& list, int lastRow,
             std::initializer_list<std::pair<BrowserProperty, bool>> properties)
 {
-    for (int i = 1; i <= std::min(lastRow, WebWindowList::kTracked); ++i) {
+    for (int i = 1; i <= list.lastTracked(lastRow); ++i) {
         const auto browser = list.WebWin(i);
         if (!browser)
             continue;
@@ -46,7 +46,7 @@ void minimizeAllWindows(automation::Shell& shell, Module1& module, automation::H
 void restoreWebWindows(const WebWindowList& list, Module1& module)
 {
     automation::WindowBatch batch(module.platform().windows);
-    for (int i = std::min(list.count(), WebWindowList::kTracked); i >= 1; --i) {
+    for (int i = list.lastTracked(); i >= 1; --i) {
         const auto browser = list.WebWin(i);
         if (browser)
             skipOnFailure([&] { module.RestoreWin(browser->hWnd()); });
@@ -55,12 +55,11 @@ void restoreWebWindows(const WebWindowList& list, Module1& module)
 
 bool closeWebWindows(const WebWindowList& list)
 {
-    const int n = list.count();
-    if (n == 0)
+    if (list.scopeCount() == 0)
         return false;
-    for (int i = 1; i <= std::min(n, WebWindowList::kTracked); ++i) {
+    for (int i = 1; i <= list.lastTracked(); ++i) {
         const auto browser = list.WebWin(i);
-        if (browser)
+        if (browser && list.inScope(i))
             skipOnFailure([&] { browser->Quit(); });
     }
     return true;

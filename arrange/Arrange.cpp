@@ -19,11 +19,6 @@ using automation::skipOnFailure;
 
 namespace {
 
-int trackedRows(const WebWindowList& list)
-{
-    return std::min(list.count(), WebWindowList::kTracked);
-}
-
 std::shared_ptr<automation::HtmlDocument> documentOf(automation::Browser& browser)
 {
     auto document = browser.Document();
@@ -68,9 +63,9 @@ void moveArrangeable(const WebWindowList& list,
                      const std::function<void(automation::Browser&, int slot)>& place)
 {
     int slot = 0;
-    for (int i = 1; i <= trackedRows(list); ++i) {
+    for (int i = 1; i <= list.lastTracked(); ++i) {
         const auto browser = list.WebWin(i);
-        if (!browser || !arrangeableOrUnknown(*browser))
+        if (!browser || !list.inScope(i) || !arrangeableOrUnknown(*browser))
             continue;
         place(*browser, slot);
         ++slot;
@@ -108,14 +103,14 @@ std::string browserCaption(const std::string& title)
 
 void tileWebWindows(const WebWindowList& list, automation::WindowManager& windows)
 {
-    const int n = list.count();
+    const int n = list.scopeCount();
     if (n < kFewestToArrange)
         return;
 
     int k = 0;
-    for (int i = 1; i <= trackedRows(list); ++i) {
+    for (int i = 1; i <= list.lastTracked(); ++i) {
         const auto browser = list.WebWin(i);
-        if (!browser)
+        if (!browser || !list.inScope(i))
             continue;
         skipOnFailure([&] { browser->put(automation::BrowserProperty::Resizable, true); });
         if (arrangeableOrUnknown(*browser))
@@ -134,14 +129,14 @@ void tileWebWindows(const WebWindowList& list, automation::WindowManager& window
 
 void cascadeWebWindows(const WebWindowList& list, automation::WindowManager& windows)
 {
-    const int n = list.count();
+    const int n = list.scopeCount();
     if (n == 0)
         return;
 
     int k = 0;
-    for (int i = 1; i <= trackedRows(list); ++i) {
+    for (int i = 1; i <= list.lastTracked(); ++i) {
         const auto browser = list.WebWin(i);
-        if (!browser)
+        if (!browser || !list.inScope(i))
             continue;
         long height = 0;
         // A window that cannot be measured now (closed since the list was built) ends

@@ -55,9 +55,9 @@ void minimizeOtherWindows(const WebWindowList& list, Module1& module)
     const int s = list.selected();
     if (s == 0)
         return;
-    for (int i = std::min(list.count(), WebWindowList::kTracked); i >= 1; --i) {
+    for (int i = list.lastTracked(); i >= 1; --i) {
         const auto browser = list.WebWin(i);
-        if (!browser)
+        if (!browser || (i != s && !list.inScope(i)))
             continue;
         skipOnFailure([&] {
             const automation::Hwnd h = browser->hWnd();
@@ -72,12 +72,11 @@ void minimizeOtherWindows(const WebWindowList& list, Module1& module)
 bool closeOtherWindows(const WebWindowList& list)
 {
     const int s = list.selected();
-    const int n = list.count();
-    if (s == 0 || n < 2)
+    if (s == 0 || list.count() < 2)
         return false;
-    for (int i = 1; i <= std::min(n, WebWindowList::kTracked); ++i) {
+    for (int i = 1; i <= list.lastTracked(); ++i) {
         const auto browser = list.WebWin(i);
-        if (i != s && browser)
+        if (i != s && browser && list.inScope(i))
             skipOnFailure([&] { browser->Quit(); });
     }
     return true;

@@ -37,6 +37,9 @@ public:
     virtual std::string LocationURL() = 0;
     // The page's name as the browser reports it.
     virtual std::string LocationName() = 0;
+    // The browser program the window belongs to as the user knows it ("Firefox");
+    // "" for the program's own browser.
+    virtual std::string browserName() { return {}; }
     virtual Hwnd hWnd() = 0;
     // The window's size in screen pixels.
     virtual long Height() = 0;

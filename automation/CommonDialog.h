@@ -3,8 +3,16 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace automation {
+
+// A file chosen in a Save dialog that offers several kinds of file.
+struct SaveChoice
+{
+    std::string fileName;
+    int filter = 0; // the index of the kind chosen
+};
 
 // The common dialogs. Each returns nothing when the user cancels.
 class CommonDialog
@@ -19,6 +27,10 @@ public:
     // The Save dialog, starting in initDir; it asks itself before an existing file is
     // replaced. The chosen file's full name.
     virtual std::optional<std::string> ShowSave(const std::string& initDir) = 0;
+    // The Save dialog offering the kinds of file in filters ("CSV (*.csv)"), the first
+    // one chosen at the start; the chosen file's full name and kind.
+    virtual std::optional<SaveChoice> ShowSaveAs(const std::string& initDir,
+                                                 const std::vector<std::string>& filters) = 0;
 };
 
 enum class MsgBoxButtons

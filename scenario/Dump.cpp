@@ -7,6 +7,7 @@
 #include "automation/sim/SimJson.h"
 #include "base/Cp932.h"
 #include "scenario/FormDump.h"
+#include "winlist/ListExport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QWidget>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -50,6 +52,8 @@ json menuItems(const QList<QAction*>& actions)
             if (action->isCheckable())
                 item["checked"] = action->isChecked();
         }
+        if (!action->isEnabled())
+            item["enabled"] = false;
         items.push_back(std::move(item));
     }
     return items;
@@ -111,15 +115,11 @@ json programState(Form1& form, Module1& module)
         const AppEntry& entry = module.AppList[static_cast<std::size_t>(i)];
         apps.push_back({{"Name", entry.Name}, {"Path", entry.Path}});
     }
-    return {{"SiteList", sites},
-            {"AppList", apps},
-            {"TopMost", form.TopMost},
-            {"TopMostWanted", form.TopMostWanted},
-            {"AutoMin", form.AutoMin},
-            {"SiteLast", module.SiteLast},
-            {"AppLast", module.AppLast},
-            {"WinDir", module.WinDir},
-            {"MyDocPath", module.MyDocPath},
+    return {{"SiteList", sites},           {"AppList", apps},
+            {"TopMost", form.TopMost},     {"TopMostWanted", form.TopMostWanted},
+            {"AutoMin", form.AutoMin},     {"AllRows", form.webWindows().allRows() ? 1 : 0},
+            {"SiteLast", module.SiteLast}, {"AppLast", module.AppLast},
+            {"WinDir", module.WinDir},     {"MyDocPath", module.MyDocPath},
             {"CurURL", module.CurURL}};
 }
 
@@ -151,6 +151,13 @@ std::string readAll(const std::filesystem::path& path)
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
+}
+
+// The program's own JSON files and the exported lists are UTF-8, not CP932.
+bool isUtf8File(const std::filesystem::path& path)
+{
+    const QString extension = QString::fromStdString(path.extension().string()).toLower();
+    return extension == QStringLiteral(".json") || extension == QStringLiteral(".csv");
 }
 
 bool isBelow(const std::filesystem::path& path, const std::filesystem::path& folder)
@@ -187,10 +194,16 @@ void dumpFiles(json& files, const std::filesystem::path& folder,
     for (const auto& path : paths) {
         const std::string bytes = readAll(path);
         const std::string name = path.lexically_relative(workdir).generic_string();
-        if (isValidCp932(bytes)) {
+        const QByteArray raw(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        if (isUtf8File(path)) {
+            // A byte-order mark stays, as U+FEFF.
+            if (validUtf8(bytes) == bytes)
+                files[name] = {{"text", bytes}};
+            else
+                files[name] = {{"base64", raw.toBase64().toStdString()}};
+        } else if (isValidCp932(bytes)) {
             files[name] = {{"text", fromCp932(bytes)}};
         } else {
-            const QByteArray raw(bytes.data(), static_cast<qsizetype>(bytes.size()));
             files[name] = {{"base64", raw.toBase64().toStdString()}};
         }
     }
@@ -210,7 +223,12 @@ json takeDump(const DumpContext& context, const std::string& label)
         const WebWindowList& list = form->webWindows();
         dump["list"] = listRows(list);
         dump["selected"] = list.selected();
-        for (int i = 0; i <= WebWindowList::kTracked; ++i) {
+        dump["filter"] = str(form->filterText());
+        dump["shown"] = form->shownRows();
+        // Past the 20th entry only while every row is tracked.
+        const int last = list.allRows() ? std::max(list.count(), +WebWindowList::kTracked)
+                                        : WebWindowList::kTracked;
+        for (int i = 0; i <= last; ++i) {
             const auto browser = list.WebWin(i);
             const std::string id = browser ? desktop.idOf(browser.get()) : std::string();
             webWin.push_back(id.empty() ? json(nullptr) : json(id));
@@ -224,6 +242,8 @@ json takeDump(const DumpContext& context, const std::string& label)
     } else {
         dump["list"] = json::array();
         dump["selected"] = 0;
+        dump["filter"] = "";
+        dump["shown"] = json::array();
         for (int i = 0; i <= WebWindowList::kTracked; ++i)
             webWin.push_back(nullptr);
         dump["popup"] = nullptr;

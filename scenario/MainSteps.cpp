@@ -87,6 +87,11 @@ void Runner::tickStep(const json& step)
         desktop().clock().advance(kRefreshPeriodMs);
 }
 
+void Runner::filterStep(const json& step)
+{
+    form().setFilterText(QString::fromStdString(step["filter"].get<std::string>()));
+}
+
 void Runner::mainStep(const json& step)
 {
     Form1& main = form();

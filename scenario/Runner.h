@@ -94,6 +94,7 @@ private:
     void dblclickStep(const nlohmann::json& step);
     void rightclickStep(const nlohmann::json& step);
     void tickStep(const nlohmann::json& step);
+    void filterStep(const nlohmann::json& step);
     void mainStep(const nlohmann::json& step);
     void restartStep(const nlohmann::json& step);
     void startStep(const nlohmann::json& step);

@@ -189,6 +189,11 @@ std::string checkFiles(const std::string&, const json& step)
     return {};
 }
 
+std::string checkFilter(const std::string&, const json& step)
+{
+    return step["filter"].is_string() ? "" : "\"filter\" takes the text to type (\"\" empties it)";
+}
+
 std::string checkDump(const std::string&, const json& step)
 {
     return step["dump"].is_string() ? "" : "\"dump\" takes a label";
@@ -272,6 +277,7 @@ const std::vector<StepKind>& stepKinds()
         {"dblclick",    checkCount,      &Runner::dblclickStep,     false, false},
         {"rightclick",  checkCount,      &Runner::rightclickStep,   false, false},
         {"tick",        checkCount,      &Runner::tickStep,         false, false},
+        {"filter",      checkFilter,     &Runner::filterStep,       false, false},
         {"desktop",     checkDesktop,    &Runner::desktopStep,      false, true},
         {"files",       checkFiles,      &Runner::filesStep,        false, true},
         {"main",        checkMain,       &Runner::mainStep,         false, false},

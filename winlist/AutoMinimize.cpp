@@ -25,17 +25,12 @@ std::unordered_set<automation::Hwnd> handleSet(const std::vector<std::string>& e
     return handles;
 }
 
-int trackedRows(const WebWindowList& list)
-{
-    return std::min(list.count(), WebWindowList::kTracked);
-}
-
 } // namespace
 
 std::vector<std::string> seenHandles(const WebWindowList& list)
 {
     std::vector<std::string> seen;
-    for (int i = 1; i <= trackedRows(list); ++i) {
+    for (int i = 1; i <= list.lastTracked(); ++i) {
         const auto browser = list.WebWin(i);
         if (browser)
             skipOnFailure([&] { seen.push_back(std::to_string(browser->hWnd())); });
@@ -47,7 +42,7 @@ void autoMinimize(const WebWindowList& list, std::vector<std::string>& seen, Mod
 {
     // Compared with the entries there were before this tick, as the list's own lookup is.
     const auto known = handleSet(seen);
-    for (int i = 1; i <= trackedRows(list); ++i) {
+    for (int i = 1; i <= list.lastTracked(); ++i) {
         const auto browser = list.WebWin(i);
         if (!browser)
             continue;

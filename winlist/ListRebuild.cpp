@@ -39,7 +39,8 @@ void rebuildRows(WebWindowList& list, automation::ShellWindows& windows, Module1
         bool busy = true;
         skipOnFailure([&] { busy = w->busy(); });
         if (busy) {
-            list.addRow("busy");
+            ListRow& row = list.addRow("busy");
+            skipOnFailure([&] { row.browser = w->browserName(); });
             list.setWebWin(k, w);
             ++k;
             continue;
@@ -65,6 +66,7 @@ void rebuildRows(WebWindowList& list, automation::ShellWindows& windows, Module1
             row.sub[3] = std::to_string(document->FramesLength());
         });
         row.sub[4] = u;
+        skipOnFailure([&] { row.browser = w->browserName(); });
         list.setWebWin(k, w);
         ++k;
     }

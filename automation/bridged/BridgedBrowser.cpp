@@ -49,6 +49,12 @@ std::string BridgedBrowser::LocationName()
     return tab.title.empty() ? tab.url : tab.title;
 }
 
+std::string BridgedBrowser::browserName()
+{
+    use("browserName");
+    return m_peer->info().product;
+}
+
 Hwnd BridgedBrowser::hWnd()
 {
     const Hwnd handle = m_hub->handleOf(*m_peer, use("hWnd").windowId);

@@ -39,6 +39,22 @@ std::optional<std::string> QtDialogs::ShowSave(const std::string& initDir)
     return name.toStdString();
 }
 
+std::optional<SaveChoice> QtDialogs::ShowSaveAs(const std::string& initDir,
+                                                const std::vector<std::string>& filters)
+{
+    QStringList names;
+    for (const std::string& filter : filters)
+        names << QString::fromStdString(filter);
+    QString chosen;
+    const QString name =
+        QFileDialog::getSaveFileName(nullptr, QString(), QString::fromStdString(initDir),
+                                     names.join(QStringLiteral(";;")), &chosen);
+    if (name.isEmpty())
+        return std::nullopt;
+    return SaveChoice{name.toStdString(),
+                      static_cast<int>(std::max<qsizetype>(0, names.indexOf(chosen)))};
+}
+
 MsgBoxAnswer QtDialogs::MsgBox(const std::string& text, const std::string& title,
                                MsgBoxButtons buttons)
 {

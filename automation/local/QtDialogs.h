@@ -11,6 +11,8 @@ public:
     std::optional<std::uint32_t> ShowColor(std::uint32_t initial) override;
     std::optional<std::string> ShowOpen(const std::string& initDir) override;
     std::optional<std::string> ShowSave(const std::string& initDir) override;
+    std::optional<SaveChoice> ShowSaveAs(const std::string& initDir,
+                                         const std::vector<std::string>& filters) override;
     MsgBoxAnswer MsgBox(const std::string& text, const std::string& title,
                         MsgBoxButtons buttons) override;
 };

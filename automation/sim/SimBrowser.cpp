@@ -53,6 +53,11 @@ std::string SimBrowser::LocationName()
     return read("LocationName").locationName();
 }
 
+std::string SimBrowser::browserName()
+{
+    return read("browserName").browser;
+}
+
 Hwnd SimBrowser::hWnd()
 {
     return read("hWnd").hwnd;

@@ -22,6 +22,7 @@ public:
     bool busy() override;
     std::string LocationURL() override;
     std::string LocationName() override;
+    std::string browserName() override;
     Hwnd hWnd() override;
     long Height() override;
     long Width() override;

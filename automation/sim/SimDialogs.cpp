@@ -58,6 +58,19 @@ std::optional<std::string> SimDialogs::ShowSave(const std::string& initDir)
     return answer;
 }
 
+std::optional<SaveChoice> SimDialogs::ShowSaveAs(const std::string& initDir,
+                                                 const std::vector<std::string>& filters)
+{
+    auto answer = takeAnswer(m_save);
+    m_shown.push_back({{"kind", "save"},
+                       {"initDir", initDir},
+                       {"filters", filters},
+                       {"answer", answerJson(answer)}});
+    if (!answer)
+        return std::nullopt;
+    return SaveChoice{std::move(*answer), 0};
+}
+
 MsgBoxAnswer SimDialogs::MsgBox(const std::string& text, const std::string& title,
                                 MsgBoxButtons buttons)
 {

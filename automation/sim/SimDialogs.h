@@ -18,6 +18,9 @@ public:
     std::optional<std::uint32_t> ShowColor(std::uint32_t initial) override;
     std::optional<std::string> ShowOpen(const std::string& initDir) override;
     std::optional<std::string> ShowSave(const std::string& initDir) override;
+    // Takes the Save dialog's queued answer; the kind stays the first.
+    std::optional<SaveChoice> ShowSaveAs(const std::string& initDir,
+                                         const std::vector<std::string>& filters) override;
     MsgBoxAnswer MsgBox(const std::string& text, const std::string& title,
                         MsgBoxButtons buttons) override;
 

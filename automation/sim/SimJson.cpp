@@ -16,7 +16,7 @@ const std::set<std::string>& browserMembers()
     static const std::set<std::string> members = {
         "busy",     "LocationURL", "LocationName", "hWnd",       "Height",      "Width",
         "Document", "Quit",        "Navigate",     "FullScreen", "TheaterMode", "AddressBar",
-        "Toolbar",  "MenuBar",     "Resizable",    "Visible"};
+        "Toolbar",  "MenuBar",     "Resizable",    "Visible",    "browserName"};
     return members;
 }
 
@@ -203,6 +203,8 @@ bool setField(SimWindow& window, const std::string& key, const json& item,
         window.title = text(item, "title");
     } else if (key == "name") {
         window.name = text(item, "name");
+    } else if (key == "browser") {
+        window.browser = text(item, "browser");
     } else if (key == "busy") {
         window.busy = flag(item, "busy");
     } else if (key == "state") {

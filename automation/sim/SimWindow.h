@@ -81,6 +81,7 @@ struct SimWindow
     std::string url;
     std::string title;
     std::optional<std::string> name; // LocationName when given; else the title or the url
+    std::string browser;             // the browser program it belongs to; "" for the own one
     bool busy = false;
     WindowState state = WindowState::Normal;
     WindowState stateBeforeMinimize = WindowState::Normal;
