@@ -2,8 +2,8 @@
 
 #include "automation/PageStyle.h"
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>

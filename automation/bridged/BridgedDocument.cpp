@@ -285,8 +285,9 @@ ReportItems BridgedDocument::reportItems(const std::string& member, const char* 
     if (!omitted || !checked::at(list, "items").is_array())
         throw Error(member, "the page gave no list");
     ReportItems read;
-    read.length = static_cast<int>(std::min<std::int64_t>(
-        static_cast<std::int64_t>(items.size()) + *omitted, std::numeric_limits<std::int32_t>::max()));
+    read.length =
+        static_cast<int>(std::min<std::int64_t>(static_cast<std::int64_t>(items.size()) + *omitted,
+                                                std::numeric_limits<std::int32_t>::max()));
     std::size_t used = 0;
     for (const json& raw : items) {
         if (static_cast<int>(read.items.size()) >= maxItems || used >= maxBytes)

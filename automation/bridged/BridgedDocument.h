@@ -58,8 +58,8 @@ private:
     // The Length and first items of a held list; first and second read each item.
     using ReadValue = std::string (*)(const nlohmann::json& item);
     ReportItems reportItems(const std::string& member, const char* fn,
-                            std::optional<nlohmann::json>& held, int maxItems,
-                            std::size_t maxBytes, ReadValue first, ReadValue second);
+                            std::optional<nlohmann::json>& held, int maxItems, std::size_t maxBytes,
+                            ReadValue first, ReadValue second);
 
     std::shared_ptr<BridgeHub> m_hub;
     std::shared_ptr<BridgePeer> m_peer;

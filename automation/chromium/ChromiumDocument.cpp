@@ -236,8 +236,8 @@ std::string ChromiumDocument::linkHref(int index)
 }
 
 ReportItems ChromiumDocument::reportItems(const std::string& member, const char* collection,
-                                          const std::vector<std::string>& properties,
-                                          int maxItems, std::size_t maxBytes)
+                                          const std::vector<std::string>& properties, int maxItems,
+                                          std::size_t maxBytes)
 {
     ReportItems read;
     std::size_t used = 0;
@@ -246,12 +246,21 @@ ReportItems ChromiumDocument::reportItems(const std::string& member, const char*
         const int wanted = std::min(first ? maxItems : read.length, maxItems) - start;
         if (!first && (wanted <= 0 || used >= maxBytes))
             break;
-        const PageItems page = readPageItems(
-            member,
-            use(member).readFunction(member, m_targetId, scripts::kReportItems,
-                                     {collection, properties, start, std::max(wanted, 0),
-                                      limits::kMaxPageText, kReportCharactersPerRead}),
-            properties.size(), std::max(wanted, 0));
+        PageItems page;
+        try {
+            page = readPageItems(
+                member,
+                use(member).readFunction(member, m_targetId, scripts::kReportItems,
+                                         {collection, properties, start, std::max(wanted, 0),
+                                          limits::kMaxPageText, kReportCharactersPerRead}),
+                properties.size(), std::max(wanted, 0));
+        } catch (const Error&) {
+            // Without its Length the collection is unreadable; past it, the items not
+            // read yet read as unreadable, and those read stay.
+            if (first)
+                throw;
+            break;
+        }
         if (first)
             read.length = page.length;
         for (const auto& values : page.items) {

@@ -236,9 +236,9 @@ PageItems readPageItems(const std::string& member, const json& value, std::size_
                         int maxItems)
 {
     PageItems read;
-    read.length = static_cast<int>(checked::requireInteger(
-        member, checked::at(value, "length"), 0, std::numeric_limits<std::int32_t>::max(),
-        "count"));
+    read.length = static_cast<int>(checked::requireInteger(member, checked::at(value, "length"), 0,
+                                                           std::numeric_limits<std::int32_t>::max(),
+                                                           "count"));
     // Never more than asked for, nor than the collection has.
     const auto most = static_cast<std::size_t>(std::max(std::min(maxItems, read.length), 0));
     for (const json& item : checked::arrayAt(value, "items")) {

@@ -694,9 +694,8 @@ TEST_F(ClientOverFakeBrowser, WhateverAPageAnswersTheReportGetsAValueOrAFailure)
             model.scripted.clear();
             for (const char* script :
                  {scripts::kCollectionLength, scripts::kItems, scripts::kReportItems,
-                  scripts::kHistoryLength,
-                  scripts::kReferrer, scripts::kCookie, scripts::kLastModified, scripts::kLocation,
-                  scripts::kBodyBackground})
+                  scripts::kHistoryLength, scripts::kReferrer, scripts::kCookie,
+                  scripts::kLastModified, scripts::kLocation, scripts::kBodyBackground})
                 model.scripted[script] = valueResult(value);
             model.answers["Page.getResourceTree"] = {
                 {"frameTree",
