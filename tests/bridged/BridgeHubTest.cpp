@@ -587,8 +587,7 @@ TEST_F(BridgeHubTest, TheReportReadsEachListInOneCallAndAnItemsMissingValueAlone
     const auto answer = [&](const char* fn, const json& value) {
         const json asked = chromium.request();
         EXPECT_EQ(asked["params"]["fn"], fn);
-        chromium.reply(asked,
-                       {{"frames", json::array({json{{"frameId", 0}, {"result", value}}})}});
+        chromium.reply(asked, {{"frames", json::array({json{{"frameId", 0}, {"result", value}}})}});
     };
     const auto document = rows()[1]->Document();
     automation::ReportItems links;
@@ -619,7 +618,10 @@ TEST_F(BridgeHubTest, TheReportReadsEachListInOneCallAndAnItemsMissingValueAlone
     EXPECT_EQ(m_hub->peers()[0]->roundTrips(), 1);
 
     // A list without its count of the rest is no list.
-    EXPECT_THROW(whileExtension([&] { answer("images", {{"items", json::array()}}); },
-                                [&] { document->reportImages(10, 1 << 20); }),
+    EXPECT_THROW(whileExtension(
+                     [&] {
+                         answer("images", {{"items", json::array()}});
+                     },
+                     [&] { document->reportImages(10, 1 << 20); }),
                  automation::Error);
 }
