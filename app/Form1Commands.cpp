@@ -357,7 +357,9 @@ void Form1::menuSetColor_Click()
 void Form1::menuInfo_Click()
 {
     SuspendTopMost();
-    form7().DispData();
+    // A report window made now built the report as it loaded: once is enough.
+    if (Form7* loaded = form7IfLoaded())
+        loaded->DispData();
     showForward(form7());
 }
 

@@ -2,10 +2,13 @@
 
 #include "automation/PageStyle.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace automation {
 
@@ -30,6 +33,22 @@ enum class DocumentCollection
     anchors,
     images,
     links
+};
+
+// What the page report reads of each image (its address, then its file size) or link
+// (its inner HTML, then its address): nothing for a value that cannot be read.
+struct ReportItem
+{
+    std::optional<std::string> first;
+    std::optional<std::string> second;
+};
+
+// The Length of document.images (links) and its first items, in order: fewer than
+// asked when the page changed meanwhile, and those missing read as unreadable.
+struct ReportItems
+{
+    int length = 0;
+    std::vector<ReportItem> items;
 };
 
 std::string_view memberName(DocumentColor color);
@@ -76,6 +95,14 @@ public:
     // links(index).innerHTML and links(index).href.
     virtual std::string linkInnerHTML(int index) = 0;
     virtual std::string linkHref(int index) = 0;
+
+    // The images (links) as the page report reads them: the Length, then the first
+    // maxItems items, stopping early once their values add up to maxBytes (the report
+    // holds no more). Raises Error when the Length cannot be read. These read item by
+    // item through the members above; a backend that reaches the page by round trips
+    // reads the whole collection at once instead.
+    virtual ReportItems reportImages(int maxItems, std::size_t maxBytes);
+    virtual ReportItems reportLinks(int maxItems, std::size_t maxBytes);
 };
 
 } // namespace automation

@@ -38,6 +38,14 @@ std::string leftOut(const char* indent, int count)
     return indent + std::string("（以下 ") + std::to_string(count) + " 件は省略）";
 }
 
+// An item the read did not reach (the page changed meanwhile) reads as unreadable.
+const automation::ReportItem& itemAt(const automation::ReportItems& read, int index)
+{
+    static const automation::ReportItem kUnread;
+    const auto at = static_cast<std::size_t>(index);
+    return at < read.items.size() ? read.items[at] : kUnread;
+}
+
 } // namespace
 
 std::string DispDataText(std::shared_ptr<automation::Browser> W)
@@ -79,36 +87,50 @@ std::string DispDataText(std::shared_ptr<automation::Browser> W)
     skipOnFailure([&] { add("　Frame: " + std::to_string(D->FramesLength())); });
     add("");
 
-    int n = 0;
-    if (skipOnFailure([&] { n = D->collectionLength(DocumentCollection::images); })) {
-        add("image: " + std::to_string(n));
+    // Each collection is read whole before its lines are written: the report cannot hold
+    // more than what is left of its room, so no more is read.
+    const auto room = [&report] {
+        return report.size() < automation::limits::kMaxReportBytes
+                   ? automation::limits::kMaxReportBytes - report.size()
+                   : std::size_t{0};
+    };
+    automation::ReportItems images;
+    if (skipOnFailure(
+            [&] { images = D->reportImages(automation::limits::kMaxReportItems, room()); })) {
+        add("image: " + std::to_string(images.length));
         int i = 0;
-        for (; i < n && roomFor(report, i); ++i) {
+        for (; i < images.length && roomFor(report, i); ++i) {
             const std::string index = std::to_string(i);
-            skipOnFailure([&] { add("    URL(" + index + ")= " + D->imageHref(i)); });
-            skipOnFailure([&] { add("        file size = " + D->imageFileSize(i)); });
+            const automation::ReportItem& item = itemAt(images, i);
+            if (item.first)
+                add("    URL(" + index + ")= " + *item.first);
+            if (item.second)
+                add("        file size = " + *item.second);
         }
-        if (i < n)
-            add(leftOut("    ", n - i));
+        if (i < images.length)
+            add(leftOut("    ", images.length - i));
     }
     add("");
 
-    int m = 0;
-    if (skipOnFailure([&] { m = D->collectionLength(DocumentCollection::links); })) {
-        add("link: " + std::to_string(m));
+    automation::ReportItems links;
+    if (skipOnFailure(
+            [&] { links = D->reportLinks(automation::limits::kMaxReportItems, room()); })) {
+        add("link: " + std::to_string(links.length));
         int i = 0;
-        for (; i < m && roomFor(report, i); ++i) {
+        for (; i < links.length && roomFor(report, i); ++i) {
             const std::string index = std::to_string(i);
-            skipOnFailure([&] { add("   title(" + index + ")= " + D->linkInnerHTML(i)); });
-            skipOnFailure([&] {
+            const automation::ReportItem& item = itemAt(links, i);
+            if (item.first)
+                add("   title(" + index + ")= " + *item.first);
+            if (item.second) {
                 std::string line = "      url(" + index + ")= ";
-                line += D->linkHref(i);
+                line += *item.second;
                 line += kEnd;
                 add(line);
-            });
+            }
         }
-        if (i < m)
-            add(leftOut("   ", m - i));
+        if (i < links.length)
+            add(leftOut("   ", links.length - i));
     }
     add("");
     return report;

@@ -7,6 +7,7 @@
 #include "automation/bridged/BridgedPageWindow.h"
 #include "automation/chromium/Checked.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -71,6 +72,23 @@ std::string reasonOf(const Error& error)
     const std::string text = error.what();
     const std::string prefix = error.member() + " failed: ";
     return text.rfind(prefix, 0) == 0 ? text.substr(prefix.size()) : text;
+}
+
+// A value of an image or link; an item that lacks it could not be read in the page.
+std::string itemText(const std::string& member, const json& item, const char* key)
+{
+    const json& value = checked::at(item, key);
+    if (!value.is_string())
+        throw Error(member, "the page could not read it");
+    return checked::pageText(value.get<std::string>());
+}
+
+std::string itemSize(const json& item)
+{
+    const auto size = checked::integerAt(item, "size", 0, std::numeric_limits<std::int64_t>::max());
+    if (!size)
+        throw Error("filesize", "the image's size is not known");
+    return std::to_string(*size);
 }
 
 std::string text(const std::string& member, const json& value)
@@ -241,38 +259,83 @@ int BridgedDocument::collectionLength(DocumentCollection collection)
                                 std::numeric_limits<std::int32_t>::max(), "count"));
 }
 
+const json& BridgedDocument::heldList(const std::string& member, const char* fn,
+                                      std::optional<json>& held)
+{
+    if (!held)
+        held = runInTop(*m_peer, member, m_tabId, fn);
+    return *held;
+}
+
 const json& BridgedDocument::item(const std::string& member, const char* fn,
                                   std::optional<json>& held, int index)
 {
-    if (!held)
-        held = checked::arrayAt(runInTop(*m_peer, member, m_tabId, fn), "items");
-    if (index < 0 || static_cast<std::size_t>(index) >= held->size())
+    const json& items = checked::arrayAt(heldList(member, fn, held), "items");
+    if (index < 0 || static_cast<std::size_t>(index) >= items.size())
         throw Error(member, "no such item");
-    return (*held)[static_cast<std::size_t>(index)];
+    return items[static_cast<std::size_t>(index)];
 }
 
 std::string BridgedDocument::imageHref(int index)
 {
-    return text("images", checked::at(item("images", "images", m_images, index), "src"));
+    return itemText("images", item("images", "images", m_images, index), "src");
 }
 
 std::string BridgedDocument::imageFileSize(int index)
 {
-    const auto size = checked::integerAt(item("filesize", "images", m_images, index), "size", 0,
-                                         std::numeric_limits<std::int64_t>::max());
-    if (!size)
-        throw Error("filesize", "the image's size is not known");
-    return std::to_string(*size);
+    return itemSize(item("filesize", "images", m_images, index));
 }
 
 std::string BridgedDocument::linkInnerHTML(int index)
 {
-    return text("links", checked::at(item("links", "links", m_links, index), "html"));
+    return itemText("links", item("links", "links", m_links, index), "html");
 }
 
 std::string BridgedDocument::linkHref(int index)
 {
-    return text("links", checked::at(item("links", "links", m_links, index), "href"));
+    return itemText("links", item("links", "links", m_links, index), "href");
+}
+
+ReportItems BridgedDocument::reportItems(const std::string& member, const char* fn,
+                                         std::optional<json>& held, int maxItems,
+                                         std::size_t maxBytes, ReadValue first, ReadValue second)
+{
+    const json& list = heldList(member, fn, held);
+    const json& items = checked::arrayAt(list, "items");
+    const auto omitted =
+        checked::integerAt(list, "omitted", 0, std::numeric_limits<std::int32_t>::max());
+    if (!omitted || !checked::at(list, "items").is_array())
+        throw Error(member, "the page gave no list");
+    ReportItems read;
+    read.length =
+        static_cast<int>(std::min<std::int64_t>(static_cast<std::int64_t>(items.size()) + *omitted,
+                                                std::numeric_limits<std::int32_t>::max()));
+    std::size_t used = 0;
+    for (const json& raw : items) {
+        if (static_cast<int>(read.items.size()) >= maxItems || used >= maxBytes)
+            break;
+        ReportItem item;
+        skipOnFailure([&] { item.first = first(raw); });
+        skipOnFailure([&] { item.second = second(raw); });
+        used += (item.first ? item.first->size() : 0) + (item.second ? item.second->size() : 0);
+        read.items.push_back(std::move(item));
+    }
+    return read;
+}
+
+ReportItems BridgedDocument::reportImages(int maxItems, std::size_t maxBytes)
+{
+    return reportItems(
+        "images", "images", m_images, maxItems, maxBytes,
+        [](const json& raw) { return itemText("images", raw, "src"); }, itemSize);
+}
+
+ReportItems BridgedDocument::reportLinks(int maxItems, std::size_t maxBytes)
+{
+    return reportItems(
+        "links", "links", m_links, maxItems, maxBytes,
+        [](const json& raw) { return itemText("links", raw, "html"); },
+        [](const json& raw) { return itemText("links", raw, "href"); });
 }
 
 } // namespace automation::bridged

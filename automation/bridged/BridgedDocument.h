@@ -42,14 +42,25 @@ public:
     std::string imageFileSize(int index) override;
     std::string linkInnerHTML(int index) override;
     std::string linkHref(int index) override;
+    // Each list as the one call that reads it gave it.
+    ReportItems reportImages(int maxItems, std::size_t maxBytes) override;
+    ReportItems reportLinks(int maxItems, std::size_t maxBytes) override;
 
 private:
     nlohmann::json list(const std::string& member);
     nlohmann::json write(const std::string& member, const char* fn, nlohmann::json args);
     // Replaces one part of the tab's sheet and sends the whole sheet.
     void putSheet(const std::string& member, int part, const std::string& text);
+    // The image or link list, read once: its items and how many it left out.
+    const nlohmann::json& heldList(const std::string& member, const char* fn,
+                                   std::optional<nlohmann::json>& held);
     const nlohmann::json& item(const std::string& member, const char* fn,
                                std::optional<nlohmann::json>& held, int index);
+    // The Length and first items of a held list; first and second read each item.
+    using ReadValue = std::string (*)(const nlohmann::json& item);
+    ReportItems reportItems(const std::string& member, const char* fn,
+                            std::optional<nlohmann::json>& held, int maxItems, std::size_t maxBytes,
+                            ReadValue first, ReadValue second);
 
     std::shared_ptr<BridgeHub> m_hub;
     std::shared_ptr<BridgePeer> m_peer;

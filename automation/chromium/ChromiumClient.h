@@ -161,6 +161,12 @@ public:
     {
         return m_pages.resourceSize(member, targetId, url);
     }
+    // The byte sizes of every resource the page loaded, by address.
+    const std::map<std::string, long long>& resourceSizes(const std::string& member,
+                                                          const std::string& targetId)
+    {
+        return m_pages.resourceSizes(member, targetId);
+    }
 
     // Puts text into one of the program's own style sheets in the tab's document,
     // replacing what that sheet held.

@@ -5,7 +5,9 @@
 #include "automation/chromium/Checked.h"
 #include "automation/chromium/ChromiumPageWindow.h"
 #include "automation/chromium/PageScripts.h"
+#include "automation/chromium/ProtocolReplies.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -231,6 +233,71 @@ std::string ChromiumDocument::linkInnerHTML(int index)
 std::string ChromiumDocument::linkHref(int index)
 {
     return item("links", "links", "href", index);
+}
+
+ReportItems ChromiumDocument::reportItems(const std::string& member, const char* collection,
+                                          const std::vector<std::string>& properties, int maxItems,
+                                          std::size_t maxBytes)
+{
+    ReportItems read;
+    std::size_t used = 0;
+    for (bool first = true;; first = false) {
+        const int start = static_cast<int>(read.items.size());
+        const int wanted = std::min(first ? maxItems : read.length, maxItems) - start;
+        if (!first && (wanted <= 0 || used >= maxBytes))
+            break;
+        PageItems page;
+        try {
+            page = readPageItems(
+                member,
+                use(member).readFunction(member, m_targetId, scripts::kReportItems,
+                                         {collection, properties, start, std::max(wanted, 0),
+                                          limits::kMaxPageText, kReportCharactersPerRead}),
+                properties.size(), std::max(wanted, 0));
+        } catch (const Error&) {
+            // Without its Length the collection is unreadable; past it, the items not
+            // read yet read as unreadable, and those read stay.
+            if (first)
+                throw;
+            break;
+        }
+        if (first)
+            read.length = page.length;
+        for (const auto& values : page.items) {
+            ReportItem item;
+            item.first = values.empty() ? std::nullopt : values[0];
+            item.second = values.size() < 2 ? std::nullopt : values[1];
+            used += (item.first ? item.first->size() : 0) + (item.second ? item.second->size() : 0);
+            read.items.push_back(std::move(item));
+        }
+        // A page that shrank meanwhile gives nothing more.
+        if (page.items.empty())
+            break;
+    }
+    return read;
+}
+
+ReportItems ChromiumDocument::reportImages(int maxItems, std::size_t maxBytes)
+{
+    ReportItems read = reportItems("images", "images", {"src"}, maxItems, maxBytes);
+    // The bytes the browser loaded for each image, as the page's resources list them.
+    std::optional<std::map<std::string, long long>> sizes;
+    for (ReportItem& item : read.items) {
+        if (!item.first)
+            continue;
+        if (!sizes)
+            skipOnFailure([&] { sizes = use("filesize").resourceSizes("filesize", m_targetId); });
+        if (!sizes)
+            break;
+        if (const auto found = sizes->find(*item.first); found != sizes->end())
+            item.second = std::to_string(found->second);
+    }
+    return read;
+}
+
+ReportItems ChromiumDocument::reportLinks(int maxItems, std::size_t maxBytes)
+{
+    return reportItems("links", "links", {"innerHTML", "href"}, maxItems, maxBytes);
 }
 
 } // namespace automation::chromium

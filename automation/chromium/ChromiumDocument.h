@@ -40,6 +40,10 @@ public:
     std::string imageFileSize(int index) override;
     std::string linkInnerHTML(int index) override;
     std::string linkHref(int index) override;
+    // One call for each collection (more only for a collection whose text is larger
+    // than one answer should be), and one read of the resource tree for the sizes.
+    ReportItems reportImages(int maxItems, std::size_t maxBytes) override;
+    ReportItems reportLinks(int maxItems, std::size_t maxBytes) override;
 
     // The colour as a page takes it: 0xRRGGBB as "#rrggbb".
     static std::string htmlColor(std::int32_t rgb);
@@ -49,6 +53,9 @@ public:
     // ... and no more than this many characters together, so that one answer stays
     // far below the protocol's message limit.
     static constexpr int kItemCharactersPerRead = 1 << 20;
+    // The report's reads of a whole collection: even at six bytes a character escaped,
+    // one answer stays below the protocol's message limit.
+    static constexpr int kReportCharactersPerRead = 4 << 20;
 
 private:
     // Items of a collection read in one call: the report asks for them one by one,
@@ -64,6 +71,11 @@ private:
     std::string text(const std::string& member, const char* declaration);
     std::string item(const std::string& member, const char* collection, const char* property,
                      int index);
+    // The Length of a collection and the properties of its first items, as the report
+    // reads them.
+    ReportItems reportItems(const std::string& member, const char* collection,
+                            const std::vector<std::string>& properties, int maxItems,
+                            std::size_t maxBytes);
 
     std::shared_ptr<ChromiumClient> m_client;
     std::string m_targetId;

@@ -368,9 +368,8 @@ std::vector<FrameAddress> PageCalls::allFrames(const std::string& member,
     return frames;
 }
 
-std::optional<long long> PageCalls::resourceSize(const std::string& member,
-                                                 const std::string& targetId,
-                                                 const std::string& address)
+const std::map<std::string, long long>& PageCalls::resourceSizes(const std::string& member,
+                                                                 const std::string& targetId)
 {
     m_connection.session(member);
     if (const Page& known = page(member, targetId);
@@ -381,7 +380,14 @@ std::optional<long long> PageCalls::resourceSize(const std::string& member,
         read.resources = std::move(sizes);
         read.resourcesStamp = m_reuse.now();
     }
-    const auto& sizes = *page(member, targetId).resources;
+    return *page(member, targetId).resources;
+}
+
+std::optional<long long> PageCalls::resourceSize(const std::string& member,
+                                                 const std::string& targetId,
+                                                 const std::string& address)
+{
+    const auto& sizes = resourceSizes(member, targetId);
     const auto found = sizes.find(address);
     if (found == sizes.end())
         return std::nullopt;

@@ -59,6 +59,9 @@ public:
     // for a run of questions).
     std::optional<long long> resourceSize(const std::string& member, const std::string& targetId,
                                           const std::string& url);
+    // The same for every resource, by address; held until the next read of the tree.
+    const std::map<std::string, long long>& resourceSizes(const std::string& member,
+                                                          const std::string& targetId);
 
     // Forgets everything (the browser is gone).
     void clear() { m_pages.clear(); }

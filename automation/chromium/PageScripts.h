@@ -74,4 +74,20 @@ inline constexpr const char* kItems =
     " const v = String(c[i][property]).slice(0, limit); used += v.length; out.push(v); }"
     " return out; }";
 
+// The Length of document.images or document.links and, from index start, the given
+// properties of at most count items, each cut to limit characters, and no more items
+// once they add up to budget characters (at least one comes back while there is one).
+// A value that cannot be read (a getter that throws) is null; the others go on.
+inline constexpr const char* kReportItems =
+    "function (collection, properties, start, count, limit, budget) {"
+    " const c = document[collection]; const length = c.length; const items = []; let used = 0;"
+    " for (let i = start; i < length && items.length < count && (items.length === 0 || used < "
+    "budget); ++i) {"
+    " const e = c[i]; const item = [];"
+    " for (const p of properties) { let v = null;"
+    " try { v = String(e[p]).slice(0, limit); used += v.length; } catch (_) { v = null; }"
+    " item.push(v); }"
+    " items.push(item); }"
+    " return {length: length, items: items}; }";
+
 } // namespace automation::chromium::scripts

@@ -232,4 +232,28 @@ std::map<std::string, long long> readResourceSizes(const json& result)
     return sizes;
 }
 
+PageItems readPageItems(const std::string& member, const json& value, std::size_t properties,
+                        int maxItems)
+{
+    PageItems read;
+    read.length = static_cast<int>(checked::requireInteger(member, checked::at(value, "length"), 0,
+                                                           std::numeric_limits<std::int32_t>::max(),
+                                                           "count"));
+    // Never more than asked for, nor than the collection has.
+    const auto most = static_cast<std::size_t>(std::max(std::min(maxItems, read.length), 0));
+    for (const json& item : checked::arrayAt(value, "items")) {
+        if (read.items.size() >= most)
+            break;
+        std::vector<std::optional<std::string>> values(properties);
+        if (item.is_array() && item.size() == properties) {
+            for (std::size_t p = 0; p < properties; ++p) {
+                if (item[p].is_string())
+                    values[p] = checked::pageText(item[p].get<std::string>());
+            }
+        }
+        read.items.push_back(std::move(values));
+    }
+    return read;
+}
+
 } // namespace automation::chromium

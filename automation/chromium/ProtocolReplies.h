@@ -156,4 +156,16 @@ std::string readNodeFrameId(const nlohmann::json& result);
 // are no whole number of bytes are left out.
 std::map<std::string, long long> readResourceSizes(const nlohmann::json& result);
 
+// What kReportItems gives: the collection's Length (raising Error(member) when that is
+// no count) and at most maxItems items of `properties` values each, every value page
+// text or nothing when it is no string. An item of another shape has no values.
+struct PageItems
+{
+    int length = 0;
+    std::vector<std::vector<std::optional<std::string>>> items;
+};
+
+PageItems readPageItems(const std::string& member, const nlohmann::json& value,
+                        std::size_t properties, int maxItems);
+
 } // namespace automation::chromium

@@ -78,7 +78,14 @@ function pageImages(maxItems, maxAddress, budget) {
         omitted = images.length - i;
         break;
       }
-      const full = String(images[i].src);
+      // An image whose address cannot be read keeps its place, without it.
+      let full = null;
+      try {
+        full = String(images[i].src);
+      } catch (e) {
+        items.push({});
+        continue;
+      }
       const src = full.slice(0, maxAddress);
       used += src.length;
       const size = sizes.get(full);
@@ -101,10 +108,18 @@ function pageLinks(maxItems, maxAddress, maxText, budget) {
         omitted = links.length - i;
         break;
       }
-      const html = String(links[i].innerHTML).slice(0, maxText);
-      const href = String(links[i].href).slice(0, maxAddress);
-      used += html.length + href.length;
-      items.push({ html, href });
+      // A value that cannot be read (a getter that throws) is left out of its item
+      // alone; the item keeps its place.
+      const item = {};
+      try {
+        item.html = String(links[i].innerHTML).slice(0, maxText);
+        used += item.html.length;
+      } catch (e) { /* left out */ }
+      try {
+        item.href = String(links[i].href).slice(0, maxAddress);
+        used += item.href.length;
+      } catch (e) { /* left out */ }
+      items.push(item);
     }
     return { value: { items, omitted } };
   } catch (e) {
@@ -250,9 +265,11 @@ export const PAGE_FUNCTIONS = {
   images: {
     func: pageImages,
     args: () => [MAX_ITEMS, MAX_ADDRESS, ITEM_BUDGET],
+    // An item that is not what it should be keeps its place with nothing readable,
+    // so that the items after it keep their numbers.
     check: (v) => checkItems(v, (raw) => {
       if (!isObject(raw) || typeof raw.src !== 'string')
-        return null;
+        return {};
       const item = { src: readString(raw.src, MAX_ADDRESS) };
       const size = readInteger(raw.size, 1, Number.MAX_SAFE_INTEGER);
       if (size !== null)
@@ -264,9 +281,12 @@ export const PAGE_FUNCTIONS = {
     func: pageLinks,
     args: () => [MAX_ITEMS, MAX_ADDRESS, MAX_TEXT, ITEM_BUDGET],
     check: (v) => checkItems(v, (raw) => {
-      if (!isObject(raw) || typeof raw.html !== 'string' || typeof raw.href !== 'string')
-        return null;
-      return { html: readString(raw.html, MAX_TEXT), href: readString(raw.href, MAX_ADDRESS) };
+      const item = {};
+      if (isObject(raw) && typeof raw.html === 'string')
+        item.html = readString(raw.html, MAX_TEXT);
+      if (isObject(raw) && typeof raw.href === 'string')
+        item.href = readString(raw.href, MAX_ADDRESS);
+      return item;
     }),
   },
   frame: {

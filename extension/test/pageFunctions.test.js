@@ -86,6 +86,23 @@ test('images and links come as arrays with sizes, capped with a count of the res
   assert.equal(budgeted.items.length + budgeted.omitted, 1000);
 });
 
+test('an image or link that cannot be read keeps its place, and those after it theirs', async () => {
+  const throwingLink = { href: 'http://site.test/1.html' };
+  Object.defineProperty(throwingLink, 'innerHTML', { get() { throw new Error('no markup'); } });
+  const throwingImage = {};
+  Object.defineProperty(throwingImage, 'src', { get() { throw new Error('no address'); } });
+  const links = [{ innerHTML: 'zero', href: 'http://site.test/0.html' }, throwingLink,
+    { innerHTML: 'two', href: 'http://site.test/2.html' }];
+  const images = [throwingImage, { src: 'http://site.test/b.png' }];
+  const p = page({ images, links });
+  const linked = (await run([{ frameId: 0, page: p }], 'links')).frames[0].result;
+  assert.deepEqual(linked, { items: [{ html: 'zero', href: 'http://site.test/0.html' },
+    { href: 'http://site.test/1.html' }, { html: 'two', href: 'http://site.test/2.html' }],
+  omitted: 0 });
+  const shown = (await run([{ frameId: 0, page: p }], 'images')).frames[0].result;
+  assert.deepEqual(shown, { items: [{}, { src: 'http://site.test/b.png' }], omitted: 0 });
+});
+
 test('each frame tells its address, name and place among its parent\'s frames', async () => {
   const top = page({ url: 'http://site.test/frames.html' });
   const left = page({ url: 'http://site.test/a.html', win: { name: 'left' } });

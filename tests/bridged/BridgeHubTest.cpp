@@ -617,3 +617,51 @@ TEST_F(BridgeHubTest, TheListsReadingWaitsForTheOwnBrowserOnly)
     // The bridged browser was not asked anything for it.
     EXPECT_EQ(m_hub->peers()[0]->roundTrips(), 0);
 }
+
+TEST_F(BridgeHubTest, TheReportReadsEachListInOneCallAndAnItemsMissingValueAlone)
+{
+    FakeExtension chromium(m_folder.path());
+    chromium.hello("chrome-extension://kmfijapfifagppihhoiacpfmojiefhje/", {window(1)},
+                   {tab(1, 1, "page")});
+    ASSERT_TRUE(until([&] { return rows().size() == 2; }));
+    const auto answer = [&](const char* fn, const json& value) {
+        const json asked = chromium.request();
+        EXPECT_EQ(asked["params"]["fn"], fn);
+        chromium.reply(asked, {{"frames", json::array({json{{"frameId", 0}, {"result", value}}})}});
+    };
+    const auto document = rows()[1]->Document();
+    automation::ReportItems links;
+    whileExtension(
+        [&] {
+            answer("links", {{"items",
+                              {{{"html", "zero"}, {"href", "http://a/0"}},
+                               {{"href", "http://a/1"}},
+                               {{"html", 5}, {"href", "http://a/2"}},
+                               "junk",
+                               {{"html", "four"}, {"href", "http://a/4"}}}},
+                             {"omitted", 3}});
+        },
+        [&] { links = document->reportLinks(10, 1 << 20); });
+    EXPECT_EQ(links.length, 8);
+    ASSERT_EQ(links.items.size(), 5u);
+    EXPECT_EQ(links.items[0].first, "zero");
+    EXPECT_EQ(links.items[1].first, std::nullopt);
+    EXPECT_EQ(links.items[1].second, "http://a/1");
+    EXPECT_EQ(links.items[2].first, std::nullopt);
+    EXPECT_EQ(links.items[3].second, std::nullopt);
+    // The items after them keep their numbers.
+    EXPECT_EQ(links.items[4].first, "four");
+    EXPECT_EQ(m_hub->peers()[0]->roundTrips(), 1);
+    // Item by item, the document reads the same list it read whole, asking nothing more.
+    EXPECT_EQ(document->linkHref(4), "http://a/4");
+    EXPECT_THROW(document->linkInnerHTML(1), automation::Error);
+    EXPECT_EQ(m_hub->peers()[0]->roundTrips(), 1);
+
+    // A list without its count of the rest is no list.
+    EXPECT_THROW(whileExtension(
+                     [&] {
+                         answer("images", {{"items", json::array()}});
+                     },
+                     [&] { document->reportImages(10, 1 << 20); }),
+                 automation::Error);
+}

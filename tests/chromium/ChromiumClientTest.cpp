@@ -66,7 +66,7 @@ std::string scriptOf(const json& request)
           scripts::kReferrer, scripts::kCookie, scripts::kLastModified, scripts::kHistoryLength,
           scripts::kLocation, scripts::kBodyBackground, scripts::kBodyFontSize,
           scripts::kPutBodyBackground, scripts::kPutBodyFontSize, scripts::kPutColor,
-          scripts::kCollectionLength, scripts::kItems}) {
+          scripts::kCollectionLength, scripts::kItems, scripts::kReportItems}) {
         if (declaration.find(script) != std::string::npos)
             return script;
     }
@@ -693,9 +693,9 @@ TEST_F(ClientOverFakeBrowser, WhateverAPageAnswersTheReportGetsAValueOrAFailure)
             std::lock_guard lock(model.mutex);
             model.scripted.clear();
             for (const char* script :
-                 {scripts::kCollectionLength, scripts::kItems, scripts::kHistoryLength,
-                  scripts::kReferrer, scripts::kCookie, scripts::kLastModified, scripts::kLocation,
-                  scripts::kBodyBackground})
+                 {scripts::kCollectionLength, scripts::kItems, scripts::kReportItems,
+                  scripts::kHistoryLength, scripts::kReferrer, scripts::kCookie,
+                  scripts::kLastModified, scripts::kLocation, scripts::kBodyBackground})
                 model.scripted[script] = valueResult(value);
             model.answers["Page.getResourceTree"] = {
                 {"frameTree",
@@ -715,6 +715,9 @@ TEST_F(ClientOverFakeBrowser, WhateverAPageAnswersTheReportGetsAValueOrAFailure)
         failsCleanly([&] { texts.push_back(document->bodyBackground()); }, what);
         failsCleanly([&] { texts.push_back(document->parentwindow()->Location()); }, what);
         failsCleanly([&] { document->parentwindow()->historyLength(); }, what);
+        // No count, no collection: the report leaves out its lines.
+        EXPECT_THROW(document->reportImages(3, 1 << 20), Error) << what;
+        EXPECT_THROW(document->reportLinks(3, 1 << 20), Error) << what;
         // A long text comes whole characters only, and no longer than a page's text may be.
         for (const std::string& text : texts) {
             EXPECT_LE(text.size(), automation::limits::kMaxPageText) << what;
@@ -728,6 +731,80 @@ TEST_F(ClientOverFakeBrowser, WhateverAPageAnswersTheReportGetsAValueOrAFailure)
     }
     client->invalidate();
     EXPECT_THROW(tab("A")->Document()->imageFileSize(0), Error);
+}
+
+TEST_F(ClientOverFakeBrowser, TheReportReadsACollectionAtOnceAndEachValueChecked)
+{
+    show({page("A", "http://a/")});
+    client->pageTargets();
+    std::string huge;
+    for (int i = 0; i < 30000; ++i)
+        huge += "日";
+    const auto answer = [&](const json& value) {
+        std::lock_guard lock(model.mutex);
+        model.scripted[scripts::kReportItems] = valueResult(value);
+        model.answers["Page.getResourceTree"] = {
+            {"frameTree",
+             {{"resources",
+               {{{"url", "http://a/1.png"}, {"contentSize", 10}},
+                {{"url", "http://a/2.png"}, {"contentSize", 20}}}}}}};
+    };
+    const auto calls = [&] { return scriptCalls(scripts::kReportItems).size(); };
+    const auto document = tab("A")->Document();
+
+    // Values that are no text (a getter that threw gives null), items of another shape,
+    // and more items than asked: each value stands alone, and no more are kept.
+    answer(json::parse(R"({"length": 5, "items": [["http://a/1.png"], [null], [7],
+                           ["http://a/2.png", "x"], "junk", ["http://a/2.png"]]})"));
+    auto images = document->reportImages(5, 1 << 20);
+    EXPECT_EQ(images.length, 5);
+    ASSERT_EQ(images.items.size(), 5u);
+    EXPECT_EQ(images.items[0].first, "http://a/1.png");
+    EXPECT_EQ(images.items[0].second, "10");
+    for (std::size_t i : {1u, 2u, 3u, 4u}) {
+        EXPECT_EQ(images.items[i].first, std::nullopt) << i;
+        EXPECT_EQ(images.items[i].second, std::nullopt) << i;
+    }
+    EXPECT_EQ(calls(), 1u);
+    EXPECT_EQ(fake->requests("Page.getResourceTree").size(), 1u);
+
+    json items = json::parse(R"([["", "http://b/"], ["<b>x</b>", {"toString": 1}]])");
+    items[0][0] = huge;
+    answer({{"length", 3}, {"items", items}});
+    client->invalidate();
+    auto links = document->reportLinks(10, 1 << 20);
+    EXPECT_EQ(links.length, 3);
+    // An answer that stops short is read on from where it stopped (this one gives the
+    // same two again, of which the one still wanted is kept).
+    ASSERT_EQ(links.items.size(), 3u);
+    EXPECT_EQ(links.items[0].first->size() % 3, 0u);
+    EXPECT_LE(links.items[0].first->size(), automation::limits::kMaxPageText);
+    EXPECT_EQ(links.items[0].second, "http://b/");
+    EXPECT_EQ(links.items[1].first, "<b>x</b>");
+    EXPECT_EQ(links.items[1].second, std::nullopt);
+    const auto reads = scriptCalls(scripts::kReportItems);
+    ASSERT_EQ(reads.size(), 3u);
+    // The collection, the properties, where to start: values, never part of the source.
+    EXPECT_EQ(reads[1]["params"]["arguments"][1]["value"], "links");
+    EXPECT_EQ(reads[1]["params"]["arguments"][2]["value"], json::array({"innerHTML", "href"}));
+    EXPECT_EQ(reads[1]["params"]["arguments"][3]["value"], 0);
+    EXPECT_EQ(reads[2]["params"]["arguments"][3]["value"], 2);
+
+    // Once the values fill what the report can hold, no more is read.
+    client->invalidate();
+    links = document->reportLinks(10, 100);
+    EXPECT_EQ(links.items.size(), 2u);
+    EXPECT_EQ(scriptCalls(scripts::kReportItems).size(), 4u);
+
+    // A count that is a lie of its own.
+    answer({{"length", -1}, {"items", json::array()}});
+    client->invalidate();
+    EXPECT_THROW(document->reportLinks(10, 1 << 20), Error);
+    answer({{"length", 2}, {"items", json::array()}});
+    client->invalidate();
+    images = document->reportImages(10, 1 << 20);
+    EXPECT_EQ(images.length, 2);
+    EXPECT_TRUE(images.items.empty());
 }
 
 TEST_F(ClientOverFakeBrowser, WhateverTheBrowserSaysOfItsTabsAndWindowsIsReadChecked)

@@ -15,6 +15,13 @@
 namespace tabulon {
 namespace {
 
+automation::sim::SimSetup readsLogged()
+{
+    automation::sim::SimSetup setup;
+    setup.logReads = true;
+    return setup;
+}
+
 class PageFormsTest : public ::testing::Test
 {
 protected:
@@ -38,7 +45,7 @@ protected:
     }
 
     std::filesystem::path m_folder;
-    automation::sim::SimDesktop desktop{automation::sim::SimSetup{}};
+    automation::sim::SimDesktop desktop{readsLogged()};
     automation::Platform platform = desktop.platform();
     std::unique_ptr<Program> program;
 };
@@ -72,6 +79,41 @@ TEST_F(PageFormsTest, ReportBoxNeverGetsANegativeHeight)
     EXPECT_EQ(report.Text1->geometry(), QRect(0, 40, 516, 531));
     report.resize(200, 20);
     EXPECT_EQ(report.Text1->geometry(), QRect(0, 40, 200, 7));
+}
+
+// How often the page's referrer was read since the calls were last taken.
+int referrerReads(automation::sim::SimControl& control)
+{
+    int reads = 0;
+    for (const auto& call : control.takeCalls())
+        reads += call.value("op", "") == "get" && call.value("prop", "") == "referrer";
+    return reads;
+}
+
+TEST_F(PageFormsTest, EachOpeningOfTheReportReadsThePageOnce)
+{
+    automation::sim::SimWindow window;
+    window.id = "A";
+    window.title = "Page";
+    window.url = "http://a.example/";
+    window.document = std::make_shared<automation::sim::SimDocumentData>();
+    window.document->referrer = "http://r.example/";
+    desktop.control().openWindow(std::move(window), false);
+    Form1& form = program->mainWindow();
+    form.RefreshList();
+    form.selectRow(1);
+    desktop.control().takeCalls();
+
+    // The first opening loads the window; the second finds it loaded.
+    form.menuInfo_Click();
+    EXPECT_EQ(referrerReads(desktop.control()), 1);
+    EXPECT_NE(form.form7().reportText().find("http://r.example/"), std::string::npos);
+    form.menuInfo_Click();
+    EXPECT_EQ(referrerReads(desktop.control()), 1);
+    // Closed by the user, it is made again, and again reads once.
+    form.form7().close();
+    form.menuInfo_Click();
+    EXPECT_EQ(referrerReads(desktop.control()), 1);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "E2eDesktop.h"
+#include "WalkedBrowser.h"
 #include "automation/Error.h"
 #include "automation/HtmlDocument.h"
 #include "automation/PageWindow.h"
@@ -14,6 +15,7 @@
 #include "base/Cp932.h"
 #include "page/ColorSettings.h"
 #include "page/FontSize.h"
+#include "page/PageReport.h"
 
 #include <algorithm>
 #include <array>
@@ -239,6 +241,62 @@ TEST_F(ChromiumE2e, DocumentMembersReadAndChangeThePage)
     const auto cookie = b.open(desktop.url("/cookie.html"));
     tab->Quit();
     cookie->Quit();
+}
+
+// Every value the report shows, as text, in order: the collection's Length, then each
+// item's two values, "-" for one that cannot be read.
+std::vector<std::string> shown(const automation::ReportItems& read)
+{
+    std::vector<std::string> values{std::to_string(read.length)};
+    for (const automation::ReportItem& item : read.items) {
+        values.push_back(item.first.value_or("-"));
+        values.push_back(item.second.value_or("-"));
+    }
+    return values;
+}
+
+TEST_F(ChromiumE2e, TheReportReadsEachCollectionAtOnceAndGivesWhatItemByItemGave)
+{
+    Browser& b = *shared;
+    const auto tab = b.open(desktop.url("/large.html"));
+    const auto doc = tab->Document();
+    using automation::limits::kMaxReportBytes;
+    using automation::limits::kMaxReportItems;
+
+    const automation::ReportItems images = doc->reportImages(kMaxReportItems, kMaxReportBytes);
+    const automation::ReportItems links = doc->reportLinks(kMaxReportItems, kMaxReportBytes);
+    // Item by item, through the members each item has.
+    b.client->invalidate();
+    EXPECT_EQ(shown(images),
+              shown(doc->automation::HtmlDocument::reportImages(kMaxReportItems, kMaxReportBytes)));
+    EXPECT_EQ(shown(links),
+              shown(doc->automation::HtmlDocument::reportLinks(kMaxReportItems, kMaxReportBytes)));
+
+    // What the page holds, counted apart from both: four pictures at the top and one in
+    // every tenth paragraph; 1,500 links, the area of an image map and one long link.
+    ASSERT_EQ(images.length, 4 + 150);
+    ASSERT_EQ(images.items.size(), 154u);
+    EXPECT_EQ(images.items[0].second, std::to_string(desktop.page("/pic.png").size()));
+    // An image without an address has no size.
+    EXPECT_EQ(images.items[1].first, "");
+    EXPECT_EQ(images.items[1].second, std::nullopt);
+    ASSERT_EQ(links.length, 1502);
+    ASSERT_EQ(links.items.size(), 1502u);
+    EXPECT_EQ(links.items[0].first, "");
+    EXPECT_EQ(links.items[0].second, desktop.url("/area.html"));
+    // The page's own getters that throw are not what the program reads.
+    ASSERT_TRUE(links.items[3].first);
+    EXPECT_NE(links.items[3].first->find('\t'), std::string::npos);
+    EXPECT_EQ(links.items.back().first->size(), automation::limits::kMaxPageText);
+
+    // The whole report, byte for byte.
+    const std::string report = withoutDate(tabulon::DispDataText(tab));
+    b.client->invalidate();
+    EXPECT_EQ(report, withoutDate(tabulon::DispDataText(std::make_shared<WalkedBrowser>(tab))));
+    EXPECT_NE(report.find("image: 154\r\n"), std::string::npos);
+    EXPECT_NE(report.find("link: 1502\r\n"), std::string::npos);
+    EXPECT_NE(report.find("   title(1500)= "), std::string::npos);
+    tab->Quit();
 }
 
 TEST_F(ChromiumE2e, BaseColoursAndTextSizeShowOnAPageThatStylesItself)

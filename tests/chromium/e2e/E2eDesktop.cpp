@@ -3,11 +3,25 @@
 #include <arpa/inet.h>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sstream>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
+
+namespace {
+
+std::string fileText(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+} // namespace
 
 E2eDesktop& E2eDesktop::instance()
 {
@@ -164,6 +178,16 @@ void E2eDesktop::start()
                             "document.title = 'half \\ud83d';</script></body></html>"},
         {"/manylinks.html", manyLinks},
     });
+    // A large page of ordinary links and images, some of them unreadable in one way or
+    // another, checked in beside the tests.
+    m_pages.emplace("/large.html",
+                    fileText(std::filesystem::path(TABULON_E2E_PAGES) / "large.html"));
+    // Real documentation pages where the system has them (read by the benchmarks only).
+    for (const char* doc : {"library/stdtypes.html", "genindex-all.html"}) {
+        const auto path = std::filesystem::path("/usr/share/doc/python3/html") / doc;
+        if (std::filesystem::is_regular_file(path))
+            m_pages.emplace(std::string("/py/") + doc, fileText(path));
+    }
     m_server = std::thread([this] { serve(); });
 }
 
