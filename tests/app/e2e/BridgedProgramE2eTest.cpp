@@ -12,6 +12,7 @@
 #include "page/Form2.h"
 #include "page/Form7.h"
 
+#include <QImage>
 #include <QPushButton>
 #include <algorithm>
 #include <atomic>
@@ -24,6 +25,7 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -144,6 +146,11 @@ nlohmann::json runInPage(const BridgedTab& tab, const char* fn)
 }
 
 struct BridgedCommandsE2e : BridgedProgramE2e, ::testing::WithParamInterface<bool>
+{
+};
+
+// The same on pages with a frame of another site.
+struct BridgedFramePagesE2e : BridgedCommandsE2e
 {
 };
 
@@ -322,11 +329,105 @@ TEST_P(BridgedCommandsE2e, TheSelectedRowsCommandsActOnABridgedTab)
     browser.terminate(10s);
 }
 
-// Not run with the suite yet: in two full runs of the suite out of three, bridged
-// Chromium's frame set stayed listed as loading for the whole wait, which no run of
-// this test alone or under a busy processor has shown. Run it by hand with
-// --gtest_also_run_disabled_tests until the cause is known.
-TEST_P(BridgedCommandsE2e, DISABLED_FramesOfABridgedTabOpenAsWindowsOfTheirOwn)
+// The screen, taken with the test display's own screenshot tool.
+QImage screenshot(const std::string& file)
+{
+    automation::SpawnOptions options;
+    options.argv = {TABULON_XSHOT, file};
+    automation::Process::spawn(options).waitFor(30s);
+    return QImage(QString::fromStdString(file));
+}
+
+// Counts of the pixels of a part of the screen, by colour.
+struct Pixels
+{
+    int total = 0;
+    std::map<QRgb, int> count;
+    int of(QRgb rgb) const
+    {
+        const auto it = count.find(rgb | 0xFF000000u);
+        return it == count.end() ? 0 : it->second;
+    }
+    int where(const std::function<bool(QRgb)>& holds) const
+    {
+        int n = 0;
+        for (const auto& [rgb, times] : count)
+            n += holds(rgb) ? times : 0;
+        return n;
+    }
+};
+
+Pixels pixelsIn(const QImage& shot, const automation::Rect& area)
+{
+    Pixels pixels;
+    for (int y = area.top; y < area.top + area.height; ++y) {
+        for (int x = area.left; x < area.left + area.width; ++x) {
+            if (!shot.valid(x, y))
+                continue;
+            ++pixels.total;
+            ++pixels.count[shot.pixel(x, y) | 0xFF000000u];
+        }
+    }
+    return pixels;
+}
+
+// The page's part of a window: below the first line of the window that is mostly of
+// the colour, inside the window's edges.
+automation::Rect pageArea(const QImage& shot, const automation::Rect& window, QRgb colour)
+{
+    for (int y = window.top; y < window.top + window.height; ++y) {
+        const Pixels line = pixelsIn(shot, {window.left, y, window.width, 1});
+        if (line.of(colour) * 2 > line.total)
+            return {window.left + 8, y, window.width - 16, window.top + window.height - 8 - y};
+    }
+    return {};
+}
+
+TEST_P(BridgedFramePagesE2e, BaseColoursShowOnAPageThatStylesItself)
+{
+    // Red text, green links, a yellow background, no background picture.
+    RealProgram p({{"tabulon.ini", std::string("[HTMColor]\r\nFG=256\r\nBG=65536\r\nLG=65281\r\n"
+                                               "AL=16711681\r\nVL=8421505\r\nGR=0\r\n")}});
+    automation::Process browser = startBridged(GetParam(), web.home(), web.url("/styled.html"));
+    ASSERT_TRUE(p.refreshUntil([&] { return listed(p, "Styled"); }, 90s))
+        << "see the logs in " << web.home();
+    const BridgedTab tab = onlyTab(p);
+    ASSERT_TRUE(tab.peer);
+    p.form().selectRow(1);
+    p.choose("menuActivate");
+    RealProgram::pump(1500ms);
+    const auto* window = tab.peer->model().window(tab.windowId);
+    ASSERT_TRUE(window);
+    const automation::Rect bounds = window->bounds;
+    const std::string folder = web.home() + (GetParam() ? "/firefox-" : "/chromium-");
+    const QImage before = screenshot(folder + "before.png");
+
+    p.form().selectRow(1);
+    p.choose("menuCHGcolor");
+    RealProgram::pump(1000ms);
+    const QImage after = screenshot(folder + "after.png");
+    const QRgb yellow = qRgb(0xFF, 0xFF, 0x00);
+    const automation::Rect page = pageArea(after, bounds, yellow);
+    ASSERT_GT(page.height, 200) << "no page in the chosen background";
+    const Pixels was = pixelsIn(before, page);
+    const Pixels is = pixelsIn(after, page);
+    // The paragraph whose grey background the page holds with !important.
+    const QRgb grey = qRgb(0xDD, 0xDD, 0xDD);
+    EXPECT_GT(was.of(grey), 100);
+    EXPECT_EQ(was.of(yellow), 0);
+    EXPECT_EQ(is.of(grey), 0);
+    EXPECT_GT(is.of(yellow), is.total / 2);
+    // Text and links in the chosen colours (their edges blend with the background).
+    EXPECT_GT(is.of(qRgb(0xFF, 0x00, 0x00)), 20) << "no text in the chosen colour";
+    EXPECT_GT(is.where([](QRgb c) { return qGreen(c) > 160 && qRed(c) < 96 && qBlue(c) < 96; }), 5)
+        << "no link in the chosen colour";
+    std::printf("of %d pixels of the page: yellow %d after; the page's own grey %d before, %d "
+                "after\n",
+                is.total, is.of(yellow), was.of(grey), is.of(grey));
+    browser.terminate(10s);
+}
+
+TEST_P(BridgedFramePagesE2e, FramesOfABridgedTabOpenAsWindowsOfTheirOwn)
 {
     RealProgram p;
     automation::Process browser = startBridged(GetParam(), web.home(), web.url("/frameset.html"));
@@ -369,6 +470,14 @@ INSTANTIATE_TEST_SUITE_P(Browsers, BridgedCommandsE2e, ::testing::Values(false, 
                          [](const ::testing::TestParamInfo<bool>& browser) {
                              return browser.param ? "Firefox" : "Chromium";
                          });
+INSTANTIATE_TEST_SUITE_P(Browsers, BridgedFramePagesE2e, ::testing::Values(true),
+                         [](const ::testing::TestParamInfo<bool>&) { return "Firefox"; });
+// Run by hand only (--gtest_also_run_disabled_tests) until the cause is known: now and
+// then, more often in a full run of the suite, bridged Chromium keeps a page with a
+// frame of another site listed as loading for the whole wait, which pages without
+// frames never did.
+INSTANTIATE_TEST_SUITE_P(DISABLED_Browsers, BridgedFramePagesE2e, ::testing::Values(false),
+                         [](const ::testing::TestParamInfo<bool>&) { return "Chromium"; });
 
 // Run by hand: the cost of the list and of two commands with 20 tabs in each bridged
 // browser, beside 20 tabs of the program's own Chromium over the DevTools protocol.
