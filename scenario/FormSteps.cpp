@@ -71,7 +71,7 @@ void Runner::formClick(QWidget& window, const std::string& name, const json& but
 
 void Runner::formSelect(QWidget& window, const std::string& name, const json& value)
 {
-    QTreeWidget& list = control<QTreeWidget>(window, name, "ListView1");
+    auto& list = control<QTreeWidget>(window, name, "ListView1");
     const int row = value.get<int>();
     if (row == 0) {
         list.clearSelection();
@@ -85,11 +85,11 @@ void Runner::formSelect(QWidget& window, const std::string& name, const json& va
 void Runner::formDblclick(QWidget& window, const std::string& name, const json& target)
 {
     if (target.is_string()) {
-        QWidget& label = control<QWidget>(window, name, target.get<std::string>());
+        auto& label = control<QWidget>(window, name, target.get<std::string>());
         QTest::mouseDClick(&label, Qt::LeftButton, {}, label.rect().center());
         return;
     }
-    QTreeWidget& list = control<QTreeWidget>(window, name, "ListView1");
+    auto& list = control<QTreeWidget>(window, name, "ListView1");
     const int row = target.get<int>();
     QPoint where(list.viewport()->width() - 2, list.viewport()->height() - 2);
     if (row == 0) {
