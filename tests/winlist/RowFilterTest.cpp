@@ -9,7 +9,7 @@ namespace {
 
 ListRow row(const char* name, const char* address)
 {
-    ListRow result{name, {}};
+    ListRow result{name, {}, {}};
     result.sub[4] = address;
     return result;
 }
