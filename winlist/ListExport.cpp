@@ -1,6 +1,7 @@
 #include "winlist/ListExport.h"
 
 #include "base/AsciiText.h"
+#include "base/Utf8.h"
 #include "winlist/WebWindowList.h"
 
 #include <array>
@@ -21,38 +22,6 @@ std::array<std::string, 7> cells(const ListRow& row)
     return {validUtf8(row.text),   validUtf8(row.sub[0]), validUtf8(row.sub[1]),
             validUtf8(row.sub[2]), validUtf8(row.sub[3]), validUtf8(row.sub[4]),
             validUtf8(row.browser)};
-}
-
-// The length of the UTF-8 sequence at the start of bytes, 0 when none starts there.
-std::size_t sequenceLength(std::string_view bytes)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80)
-        return 1;
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
-        high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (bytes.size() < length || byte(1) < low || byte(1) > high)
-        return 0;
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF)
-            return 0;
-    }
-    return length;
 }
 
 std::string csvRecord(const std::array<std::string, 7>& fields, bool header)
@@ -141,7 +110,7 @@ std::string validUtf8(std::string_view bytes)
     std::string result;
     result.reserve(bytes.size());
     while (!bytes.empty()) {
-        const std::size_t length = sequenceLength(bytes);
+        const std::size_t length = utf8SequenceLength(bytes, 0);
         if (length == 0) {
             result += "\xEF\xBF\xBD";
             bytes.remove_prefix(1);

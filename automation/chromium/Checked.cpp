@@ -1,6 +1,7 @@
 #include "automation/chromium/Checked.h"
 
 #include "automation/Error.h"
+#include "base/Utf8.h"
 
 #include <cmath>
 
@@ -33,44 +34,6 @@ constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 bool isContinuation(unsigned char c)
 {
     return (c & 0xC0) == 0x80;
-}
-
-// The length of the well-formed UTF-8 sequence starting at text[i], 0 when there is none.
-std::size_t sequenceLength(std::string_view text, std::size_t i)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char c = byte(i);
-    if (c < 0x80)
-        return 1;
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-        length = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3;
-        if (c == 0xE0)
-            low = 0xA0; // no overlong forms
-        if (c == 0xED)
-            high = 0x9F; // no surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4;
-        if (c == 0xF0)
-            low = 0x90;
-        if (c == 0xF4)
-            high = 0x8F; // nothing above U+10FFFF
-    } else {
-        return 0;
-    }
-    if (i + length > text.size())
-        return 0;
-    if (byte(i + 1) < low || byte(i + 1) > high)
-        return 0;
-    for (std::size_t k = 2; k < length; ++k) {
-        if (!isContinuation(byte(i + k)))
-            return 0;
-    }
-    return length;
 }
 
 std::optional<unsigned> hex4(std::string_view text, std::size_t at)
@@ -167,7 +130,7 @@ std::string idAt(const json& object, const char* key)
     const json& value = at(object, key);
     if (!value.is_string())
         return {};
-    const std::string& id = value.get_ref<const std::string&>();
+    const auto& id = value.get_ref<const std::string&>();
     if (id.empty() || id.size() > limits::kMaxId)
         return {};
     for (const char c : id) {
@@ -276,7 +239,7 @@ std::string repairJsonText(std::string_view text)
             i += 6;
             continue;
         }
-        const std::size_t length = sequenceLength(text, i);
+        const std::size_t length = tabulon::utf8SequenceLength(text, i);
         if (length == 0) {
             out += kReplacement;
             ++i;
