@@ -182,8 +182,17 @@ void BridgeHub::windowsArranged()
         readBackWindows();
 }
 
+void BridgeHub::batchOpened()
+{
+    ++m_batchDepth;
+    for (const auto& peer : m_peers)
+        peer->openWindowBatch();
+}
+
 void BridgeHub::batchCommitted()
 {
+    for (const auto& peer : m_peers)
+        peer->commitWindowBatch();
     if (m_batchDepth > 0 && --m_batchDepth == 0 && m_readBackPending) {
         m_readBackPending = false;
         readBackWindows();

@@ -80,7 +80,9 @@ public:
     // window batch the arrangement is carried out only at its commit, so the browsers
     // are asked then.
     void windowsArranged();
-    void batchOpened() { ++m_batchDepth; }
+    // Inside a batch the browsers' window changes are sent without waiting; they are
+    // awaited at its commit.
+    void batchOpened();
     void batchCommitted();
 
 private:

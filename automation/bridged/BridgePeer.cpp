@@ -135,8 +135,8 @@ void BridgePeer::take(const std::string& text)
             m_onFocus();
     } else if (type == "reply") {
         const auto id = readId(message, "id");
-        if (id && m_waiting == *id)
-            m_reply = message;
+        if (const auto posted = id ? m_posted.find(*id) : m_posted.end(); posted != m_posted.end())
+            posted->second.reply = message;
         // Replies to requests given up on are dropped.
     } else if (type == "host") {
         m_info.origin = checked::lineAt(message, "origin", 512);
@@ -179,6 +179,12 @@ void BridgePeer::send(const std::string& member, const std::string& text,
 json BridgePeer::request(const std::string& member, const std::string& method, json params,
                          std::chrono::milliseconds timeout)
 {
+    return awaitReply(member, post(member, method, std::move(params), timeout));
+}
+
+std::int64_t BridgePeer::post(const std::string& member, const std::string& method, json params,
+                              std::chrono::milliseconds timeout)
+{
     if (!m_alive)
         throw Error(member, "the browser has gone");
     const auto ms = std::clamp<std::int64_t>(timeout.count(), 1, kMaxRequestTimeout);
@@ -186,22 +192,33 @@ json BridgePeer::request(const std::string& member, const std::string& method, j
     const std::int64_t id = m_nextId++;
     params["timeoutMs"] = ms;
     const json message = {{"type", "request"}, {"id", id}, {"method", method}, {"params", params}};
-    m_waiting = id;
-    m_reply.reset();
+    send(member, message.dump(-1, ' ', false, json::error_handler_t::replace), deadline);
+    m_posted[id] = Posted{deadline, std::nullopt};
+    ++m_roundTrips;
+    return id;
+}
+
+json BridgePeer::awaitReply(const std::string& member, std::int64_t id)
+{
     struct Done
     {
         BridgePeer& peer;
-        ~Done() { peer.m_waiting.reset(); }
-    } done{*this};
-    send(member, message.dump(-1, ' ', false, json::error_handler_t::replace), deadline);
-    ++m_roundTrips;
-    while (!m_reply) {
+        std::int64_t id;
+        ~Done() { peer.m_posted.erase(id); }
+    } done{*this, id};
+    const auto posted = [&]() -> Posted* {
+        const auto at = m_posted.find(id);
+        return at == m_posted.end() ? nullptr : &at->second;
+    };
+    if (!posted())
+        throw Error(member, "no such request under way");
+    while (!posted()->reply) {
         const Read read = readOnce();
         if (read == Read::Closed)
             throw Error(member, "the browser has gone");
         if (read == Read::Data)
             continue;
-        const FdReady ready = m_clock.waitFd(m_fd, POLLIN, deadline);
+        const FdReady ready = m_clock.waitFd(m_fd, POLLIN, posted()->deadline);
         if (ready == FdReady::Timeout)
             throw Error(member, "the browser did not answer in time");
         if (ready == FdReady::Error) {
@@ -209,14 +226,50 @@ json BridgePeer::request(const std::string& member, const std::string& method, j
             throw Error(member, "the browser has gone");
         }
     }
-    const json reply = std::move(*m_reply);
-    m_reply.reset();
+    const json reply = std::move(*posted()->reply);
     if (const json& error = checked::at(reply, "error"); !error.is_null()) {
         const std::string code = checked::lineAt(error, "code", 64);
         const std::string text = checked::lineAt(error, "message", 1024);
         throw Error(member, text.empty() ? code : text);
     }
     return checked::at(reply, "result");
+}
+
+void BridgePeer::updateWindow(const std::string& member, std::int64_t windowId, json fields)
+{
+    fields["windowId"] = windowId;
+    if (m_windowBatch == 0) {
+        const json result = request(member, "window.update", std::move(fields));
+        m_model.takeWindow(checked::at(result, "window"));
+        return;
+    }
+    // Two changes of one window at once would race in the browser: the one before is
+    // carried out first.
+    awaitWindowChanges(windowId);
+    m_windowChanges.emplace_back(windowId, post(member, "window.update", std::move(fields)));
+}
+
+void BridgePeer::commitWindowBatch()
+{
+    if (m_windowBatch > 0 && --m_windowBatch == 0)
+        awaitWindowChanges(std::nullopt);
+}
+
+void BridgePeer::awaitWindowChanges(std::optional<std::int64_t> windowId)
+{
+    std::vector<std::int64_t> requests;
+    std::erase_if(m_windowChanges, [&](const auto& change) {
+        const bool awaited = !windowId || change.first == *windowId;
+        if (awaited)
+            requests.push_back(change.second);
+        return awaited;
+    });
+    for (const std::int64_t id : requests) {
+        skipOnFailure([&] {
+            const json result = awaitReply("commitBatch", id);
+            m_model.takeWindow(checked::at(result, "window"));
+        });
+    }
 }
 
 } // namespace automation::bridged

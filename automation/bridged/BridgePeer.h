@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <utility>
+#include <vector>
 
 namespace automation::bridged {
 
@@ -53,6 +55,21 @@ public:
     nlohmann::json request(const std::string& member, const std::string& method,
                            nlohmann::json params,
                            std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+    // The same in two halves, so that several requests are under way at once: post sends
+    // and gives the request's number; awaitReply waits for that reply up to the request's
+    // deadline. A posted request is awaited or forgotten, once.
+    std::int64_t post(const std::string& member, const std::string& method, nlohmann::json params,
+                      std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+    nlohmann::json awaitReply(const std::string& member, std::int64_t id);
+
+    // A window moved, sized or put in a state through the extension; the model takes
+    // the window as the reply reads it back. Inside a window batch the change is sent
+    // without waiting, so that the extension carries out the batch's changes side by
+    // side, and its reply is awaited when the batch is committed.
+    void updateWindow(const std::string& member, std::int64_t windowId, nlohmann::json fields);
+    void openWindowBatch() { ++m_windowBatch; }
+    // Waits for the changes sent in the outermost batch; one that failed is skipped.
+    void commitWindowBatch();
     // Closes the descriptor of a dead peer (after its watcher has gone).
     void closeDescriptor();
 
@@ -111,9 +128,17 @@ private:
     std::map<std::pair<std::int64_t, int>, bool> m_properties;
     std::map<std::pair<std::int64_t, int>, std::string> m_sheets;
     std::int64_t m_nextId = 1;
-    // The request waiting now, and its reply once it has come.
-    std::optional<std::int64_t> m_waiting;
-    std::optional<nlohmann::json> m_reply;
+    // The requests under way, each with its deadline and its reply once it has come.
+    struct Posted
+    {
+        WaitClock::TimePoint deadline;
+        std::optional<nlohmann::json> reply;
+    };
+    std::map<std::int64_t, Posted> m_posted;
+    // The window batches open, and the changes sent in them: window, request.
+    int m_windowBatch = 0;
+    std::vector<std::pair<std::int64_t, std::int64_t>> m_windowChanges;
+    void awaitWindowChanges(std::optional<std::int64_t> windowId);
     std::int64_t m_roundTrips = 0;
     std::map<std::int64_t, KeptPage> m_pageLists;
 };

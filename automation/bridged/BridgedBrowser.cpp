@@ -13,9 +13,7 @@ using nlohmann::json;
 
 void updateWindow(BridgePeer& peer, const std::string& member, std::int64_t windowId, json fields)
 {
-    fields["windowId"] = windowId;
-    const json result = peer.request(member, "window.update", std::move(fields));
-    peer.model().takeWindow(chromium::checked::at(result, "window"));
+    peer.updateWindow(member, windowId, std::move(fields));
 }
 
 BridgedBrowser::BridgedBrowser(std::shared_ptr<BridgeHub> hub, std::shared_ptr<BridgePeer> peer,

@@ -431,6 +431,51 @@ TEST_F(BridgeHubTest, InsideABatchBrowsersAreAskedWhereTheirWindowsWentOnlyAtThe
     EXPECT_TRUE(m_windows.IsIconic(hwnd));
 }
 
+TEST_F(BridgeHubTest, InsideABatchWindowChangesGoOutTogetherAndAFailedOneIsSkipped)
+{
+    FakeExtension chromium(m_folder.path());
+    chromium.hello("chrome-extension://kmfijapfifagppihhoiacpfmojiefhje/",
+                   {window(3), window(4), window(5)},
+                   {tab(30, 3, "one"), tab(40, 4, "two"), tab(50, 5, "three")});
+    ASSERT_TRUE(until([&] { return rows().size() == 4; }));
+    const auto first = rows()[1];
+    const auto second = rows()[2];
+    const auto third = rows()[3];
+
+    // Each change is sent without waiting for the one before to be answered.
+    m_windows.beginBatch();
+    m_windows.SetWindowPos(first->hWnd(), 0, 10, 20, 300, 200, 0);
+    m_windows.SetWindowPos(second->hWnd(), 0, 310, 20, 300, 200, 0);
+    m_windows.CloseWindow(third->hWnd());
+    const json one = chromium.request();
+    const json two = chromium.request();
+    const json three = chromium.request();
+    EXPECT_EQ(one["params"]["windowId"], 3);
+    EXPECT_EQ(two["params"]["windowId"], 4);
+    EXPECT_EQ(three["params"]["state"], "minimized");
+
+    // Answered out of order; the second window went meanwhile, which fails its change
+    // alone.
+    json moved = window(3);
+    moved["left"] = 10;
+    moved["top"] = 20;
+    moved["width"] = 300;
+    moved["height"] = 200;
+    whileExtension(
+        [&] {
+            chromium.reply(three, {{"window", window(5, "minimized")}});
+            chromium.send({{"type", "reply"},
+                           {"id", two["id"]},
+                           {"error", {{"code", "noWindow"}, {"message", "no window 4"}}}});
+            chromium.reply(one, {{"window", moved}});
+        },
+        [&] { m_windows.commitBatch(); });
+    EXPECT_EQ(first->Width(), 300);
+    EXPECT_EQ(first->Height(), 200);
+    EXPECT_EQ(second->Width(), 640);
+    EXPECT_TRUE(m_windows.IsIconic(third->hWnd()));
+}
+
 TEST_F(BridgeHubTest, SilentBrowserFailsOnlyTheCommandAtItsDeadline)
 {
     FakeExtension chromium(m_folder.path());
