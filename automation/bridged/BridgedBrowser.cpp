@@ -33,7 +33,14 @@ const BridgeTab& BridgedBrowser::use(const std::string& member)
 
 bool BridgedBrowser::busy()
 {
-    return use("busy").loading;
+    if (!use("busy").loading)
+        return false;
+    // The browser counts a tab as loading while any of its frames does, and a frame
+    // from another site can keep that up long after the page is complete; the list
+    // goes by the page's own document, as it does over DevTools.
+    bool loading = true;
+    skipOnFailure([&] { loading = !BridgedDocument(m_hub, m_peer, m_tabId).complete("busy"); });
+    return loading;
 }
 
 std::string BridgedBrowser::LocationURL()

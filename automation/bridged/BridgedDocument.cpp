@@ -148,6 +148,15 @@ json BridgedDocument::list(const std::string& member)
     return result;
 }
 
+bool BridgedDocument::complete(const std::string& member)
+{
+    // A reading that found the document still loading is stale by the next look.
+    if (const json* kept = m_peer->pageList(m_tabId);
+        kept && checked::lineAt(*kept, "readyState", 32) != "complete")
+        m_peer->forgetPage(m_tabId);
+    return checked::lineAt(list(member), "readyState", 32) == "complete";
+}
+
 json BridgedDocument::write(const std::string& member, const char* fn, json args)
 {
     m_peer->forgetPage(m_tabId);

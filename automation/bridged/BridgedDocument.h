@@ -46,6 +46,10 @@ public:
     ReportItems reportImages(int maxItems, std::size_t maxBytes) override;
     ReportItems reportLinks(int maxItems, std::size_t maxBytes) override;
 
+    // Whether the tab's own document has finished loading, read afresh unless it was
+    // already found complete since the tab last changed.
+    bool complete(const std::string& member);
+
 private:
     nlohmann::json list(const std::string& member);
     nlohmann::json write(const std::string& member, const char* fn, nlohmann::json args);

@@ -605,6 +605,35 @@ TEST_F(BridgeHubTest, RebuildsAskThePageAgainOnlyAfterTheTabChanged)
     EXPECT_EQ(second, 4);
 }
 
+TEST_F(BridgeHubTest, ATabLoadingOnlyInAFrameIsNotBusyOnceItsOwnDocumentIsComplete)
+{
+    FakeExtension chromium(m_folder.path());
+    json loading = tab(1, 1, "page");
+    loading["status"] = "loading";
+    chromium.hello("chrome-extension://kmfijapfifagppihhoiacpfmojiefhje/", {window(1)}, loading);
+    ASSERT_TRUE(until([&] { return rows().size() == 2; }));
+    const auto answerList = [&](const char* readyState) {
+        const json asked = chromium.request();
+        EXPECT_EQ(asked["params"]["fn"], "list");
+        chromium.reply(
+            asked,
+            {{"frames",
+              json::array({json{
+                  {"frameId", 0},
+                  {"result", {{"title", "page"}, {"frames", 1}, {"readyState", readyState}}}}})}});
+    };
+    // The page itself still loading: busy, and the next look asks again.
+    bool busy = false;
+    whileExtension([&] { answerList("interactive"); }, [&] { busy = rows()[1]->busy(); });
+    EXPECT_TRUE(busy);
+    whileExtension([&] { answerList("complete"); }, [&] { busy = rows()[1]->busy(); });
+    EXPECT_FALSE(busy);
+    // Found complete, it is not asked again while the tab stays as it is.
+    EXPECT_FALSE(rows()[1]->busy());
+    EXPECT_EQ(rows()[1]->Document()->Title(), "page");
+    EXPECT_EQ(m_hub->peers()[0]->roundTrips(), 2);
+}
+
 TEST_F(BridgeHubTest, APageThatCouldNotBeReadCostsTheListOneWaitNotOneEachRebuild)
 {
     FakeExtension chromium(m_folder.path());

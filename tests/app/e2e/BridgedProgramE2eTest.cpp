@@ -470,14 +470,10 @@ INSTANTIATE_TEST_SUITE_P(Browsers, BridgedCommandsE2e, ::testing::Values(false, 
                          [](const ::testing::TestParamInfo<bool>& browser) {
                              return browser.param ? "Firefox" : "Chromium";
                          });
-INSTANTIATE_TEST_SUITE_P(Browsers, BridgedFramePagesE2e, ::testing::Values(true),
-                         [](const ::testing::TestParamInfo<bool>&) { return "Firefox"; });
-// Run by hand only (--gtest_also_run_disabled_tests) until the cause is known: now and
-// then, more often in a full run of the suite, bridged Chromium keeps a page with a
-// frame of another site listed as loading for the whole wait, which pages without
-// frames never did.
-INSTANTIATE_TEST_SUITE_P(DISABLED_Browsers, BridgedFramePagesE2e, ::testing::Values(false),
-                         [](const ::testing::TestParamInfo<bool>&) { return "Chromium"; });
+INSTANTIATE_TEST_SUITE_P(Browsers, BridgedFramePagesE2e, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& browser) {
+                             return browser.param ? "Firefox" : "Chromium";
+                         });
 
 // Run by hand: the cost of the list and of two commands with 20 tabs in each bridged
 // browser, beside 20 tabs of the program's own Chromium over the DevTools protocol.
