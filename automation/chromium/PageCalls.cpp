@@ -333,6 +333,9 @@ std::vector<FrameAddress> PageCalls::childFrames(const std::string& member,
     for (FrameAddress& frame :
          readFrameTree(pageCall(member, targetId, "Page.getFrameTree", json::object())))
         byId.emplace(frame.frameId, std::move(frame));
+    // A cross-site frame's target is told of by an event that may have come in with
+    // the answers above.
+    m_connection.takeEvents();
     std::vector<FrameAddress> frames;
     for (const std::string& id : frameIds) {
         if (const auto it = byId.find(id); it != byId.end()) {
@@ -354,6 +357,7 @@ std::vector<FrameAddress> PageCalls::allFrames(const std::string& member,
 {
     std::vector<FrameAddress> frames =
         readFrameTree(pageCall(member, targetId, "Page.getFrameTree", json::object()));
+    m_connection.takeEvents();
     std::set<std::string> inTree;
     for (const FrameAddress& frame : frames)
         inTree.insert(frame.frameId);

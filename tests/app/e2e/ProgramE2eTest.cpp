@@ -313,7 +313,9 @@ TEST_F(ProgramE2e, FramesOpenAsWindowsOfTheirOwnThroughTheFavouriteFile)
 
     p.form().selectRow(1);
     p.choose("menuFrame");
-    ASSERT_TRUE(p.settle(3));
+    // The expansion waits for the favourite file, then the two frames load in windows
+    // of their own; a loaded machine (the sanitizer build) needs more than the usual.
+    ASSERT_TRUE(p.settle(3, 60s));
     std::vector<std::string> urls;
     for (const auto& row : p.shown())
         urls.push_back(row.sub[4]);

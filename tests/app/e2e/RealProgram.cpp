@@ -12,6 +12,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <stdexcept>
 #include <thread>
 
@@ -140,18 +141,28 @@ bool RealProgram::refreshUntil(const std::function<bool()>& holds, std::chrono::
     }
 }
 
-bool RealProgram::settle(int count)
+bool RealProgram::settle(int count, std::chrono::milliseconds limit)
 {
-    return refreshUntil([&] {
-        const auto rows = shown();
-        if (static_cast<int>(rows.size()) != count)
-            return false;
-        for (const auto& row : rows) {
-            if (row.text == "busy" || row.sub[0].empty() || row.sub[3].empty())
+    const bool settled = refreshUntil(
+        [&] {
+            const auto rows = shown();
+            if (static_cast<int>(rows.size()) != count)
                 return false;
-        }
-        return true;
-    });
+            for (const auto& row : rows) {
+                if (row.text == "busy" || row.sub[0].empty() || row.sub[3].empty())
+                    return false;
+            }
+            return true;
+        },
+        limit);
+    // What the list showed instead, for the failure's message.
+    if (!settled) {
+        std::cerr << "the list did not settle on " << count << " rows; it shows:\n";
+        for (const auto& row : shown())
+            std::cerr << "  " << row.text << " | " << row.sub[0] << " | " << row.sub[3] << " | "
+                      << row.sub[4] << '\n';
+    }
+    return settled;
 }
 
 std::vector<tabulon::ListRow> RealProgram::shown()

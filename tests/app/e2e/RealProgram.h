@@ -61,7 +61,7 @@ public:
     bool refreshUntil(const std::function<bool()>& holds,
                       std::chrono::milliseconds limit = std::chrono::seconds(20));
     // Rebuilds until the list shows count windows, none of them still loading.
-    bool settle(int count);
+    bool settle(int count, std::chrono::milliseconds limit = std::chrono::seconds(20));
     // The rows as the main window's list shows them.
     std::vector<tabulon::ListRow> shown();
     // The browser tab behind a row, and its window's bounds as the browser reports them.
