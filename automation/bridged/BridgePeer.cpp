@@ -235,24 +235,69 @@ json BridgePeer::awaitReply(const std::string& member, std::int64_t id)
     return checked::at(reply, "result");
 }
 
+namespace {
+
+bool onlyBounds(const json& fields)
+{
+    for (const auto& [name, value] : fields.items()) {
+        if (name != "left" && name != "top" && name != "width" && name != "height")
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void BridgePeer::updateWindow(const std::string& member, std::int64_t windowId, json fields)
 {
-    fields["windowId"] = windowId;
     if (m_windowBatch == 0) {
+        fields["windowId"] = windowId;
         const json result = request(member, "window.update", std::move(fields));
         m_model.takeWindow(checked::at(result, "window"));
         return;
     }
-    // Two changes of one window at once would race in the browser: the one before is
-    // carried out first.
+    const auto held = std::find_if(m_heldChanges.begin(), m_heldChanges.end(),
+                                   [&](const auto& change) { return change.first == windowId; });
+    if (onlyBounds(fields)) {
+        if (held != m_heldChanges.end()) {
+            for (auto& [name, value] : fields.items())
+                held->second[name] = std::move(value);
+            return;
+        }
+        // Two changes of one window at once would race in the browser: one sent
+        // before is carried out first.
+        awaitWindowChanges(windowId);
+        m_heldChanges.emplace_back(windowId, std::move(fields));
+        return;
+    }
+    sendHeldChanges(windowId);
     awaitWindowChanges(windowId);
+    fields["windowId"] = windowId;
     m_windowChanges.emplace_back(windowId, post(member, "window.update", std::move(fields)));
 }
 
 void BridgePeer::commitWindowBatch()
 {
-    if (m_windowBatch > 0 && --m_windowBatch == 0)
+    if (m_windowBatch > 0 && --m_windowBatch == 0) {
+        sendHeldChanges(std::nullopt);
         awaitWindowChanges(std::nullopt);
+    }
+}
+
+void BridgePeer::sendHeldChanges(std::optional<std::int64_t> windowId)
+{
+    std::vector<std::pair<std::int64_t, json>> sending;
+    std::vector<std::pair<std::int64_t, json>> kept;
+    for (auto& change : m_heldChanges)
+        (!windowId || change.first == *windowId ? sending : kept).push_back(std::move(change));
+    m_heldChanges = std::move(kept);
+    for (auto& [id, fields] : sending) {
+        fields["windowId"] = id;
+        skipOnFailure([&] {
+            m_windowChanges.emplace_back(id,
+                                         post("commitBatch", "window.update", std::move(fields)));
+        });
+    }
 }
 
 void BridgePeer::awaitWindowChanges(std::optional<std::int64_t> windowId)

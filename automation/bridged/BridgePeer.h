@@ -63,12 +63,15 @@ public:
     nlohmann::json awaitReply(const std::string& member, std::int64_t id);
 
     // A window moved, sized or put in a state through the extension; the model takes
-    // the window as the reply reads it back. Inside a window batch the change is sent
-    // without waiting, so that the extension carries out the batch's changes side by
-    // side, and its reply is awaited when the batch is committed.
+    // the window as the reply reads it back. Inside a window batch a move or a resize is
+    // kept back for the commit, joined with the same window's other moves and resizes
+    // into one change, and the commit sends every window's change at once, so that the
+    // extension carries them out side by side; a change of state goes out at once,
+    // after the window's earlier changes are done.
     void updateWindow(const std::string& member, std::int64_t windowId, nlohmann::json fields);
     void openWindowBatch() { ++m_windowBatch; }
-    // Waits for the changes sent in the outermost batch; one that failed is skipped.
+    // At the outermost commit: sends what was kept back and waits for every change of
+    // the batch; one that failed is skipped.
     void commitWindowBatch();
     // Closes the descriptor of a dead peer (after its watcher has gone).
     void closeDescriptor();
@@ -135,9 +138,13 @@ private:
         std::optional<nlohmann::json> reply;
     };
     std::map<std::int64_t, Posted> m_posted;
-    // The window batches open, and the changes sent in them: window, request.
+    // The window batches open; the moves and resizes kept back, one per window in the
+    // order first asked; the changes sent and not answered yet: window, request.
     int m_windowBatch = 0;
+    std::vector<std::pair<std::int64_t, nlohmann::json>> m_heldChanges;
     std::vector<std::pair<std::int64_t, std::int64_t>> m_windowChanges;
+    // Of one window, or of all.
+    void sendHeldChanges(std::optional<std::int64_t> windowId);
     void awaitWindowChanges(std::optional<std::int64_t> windowId);
     std::int64_t m_roundTrips = 0;
     std::map<std::int64_t, KeptPage> m_pageLists;

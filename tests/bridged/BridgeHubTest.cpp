@@ -431,7 +431,7 @@ TEST_F(BridgeHubTest, InsideABatchBrowsersAreAskedWhereTheirWindowsWentOnlyAtThe
     EXPECT_TRUE(m_windows.IsIconic(hwnd));
 }
 
-TEST_F(BridgeHubTest, InsideABatchWindowChangesGoOutTogetherAndAFailedOneIsSkipped)
+TEST_F(BridgeHubTest, InsideABatchWindowMovesGoOutTogetherAtTheCommitAndAFailedOneIsSkipped)
 {
     FakeExtension chromium(m_folder.path());
     chromium.hello("chrome-extension://kmfijapfifagppihhoiacpfmojiefhje/",
@@ -442,27 +442,30 @@ TEST_F(BridgeHubTest, InsideABatchWindowChangesGoOutTogetherAndAFailedOneIsSkipp
     const auto second = rows()[2];
     const auto third = rows()[3];
 
-    // Each change is sent without waiting for the one before to be answered.
+    // A change of state goes out at once, without waiting for its answer; moves and
+    // resizes wait for the commit, one window's joined into one change.
     m_windows.beginBatch();
-    m_windows.SetWindowPos(first->hWnd(), 0, 10, 20, 300, 200, 0);
+    m_windows.SetWindowPos(first->hWnd(), 0, 0, 0, 300, 200, SWP_NOMOVE);
     m_windows.SetWindowPos(second->hWnd(), 0, 310, 20, 300, 200, 0);
+    m_windows.SetWindowPos(first->hWnd(), 0, 10, 20, 0, 0, SWP_NOSIZE);
     m_windows.CloseWindow(third->hWnd());
-    const json one = chromium.request();
-    const json two = chromium.request();
     const json three = chromium.request();
-    EXPECT_EQ(one["params"]["windowId"], 3);
-    EXPECT_EQ(two["params"]["windowId"], 4);
+    EXPECT_EQ(three["params"]["windowId"], 5);
     EXPECT_EQ(three["params"]["state"], "minimized");
 
-    // Answered out of order; the second window went meanwhile, which fails its change
-    // alone.
+    // Both moves go out before either is answered; they are answered out of order, and
+    // the second window went meanwhile, which fails its change alone.
     json moved = window(3);
     moved["left"] = 10;
     moved["top"] = 20;
     moved["width"] = 300;
     moved["height"] = 200;
+    json one;
     whileExtension(
         [&] {
+            one = chromium.request();
+            const json two = chromium.request();
+            EXPECT_EQ(two["params"]["windowId"], 4);
             chromium.reply(three, {{"window", window(5, "minimized")}});
             chromium.send({{"type", "reply"},
                            {"id", two["id"]},
@@ -470,6 +473,11 @@ TEST_F(BridgeHubTest, InsideABatchWindowChangesGoOutTogetherAndAFailedOneIsSkipp
             chromium.reply(one, {{"window", moved}});
         },
         [&] { m_windows.commitBatch(); });
+    EXPECT_EQ(one["params"]["windowId"], 3);
+    EXPECT_EQ(one["params"]["left"], 10);
+    EXPECT_EQ(one["params"]["top"], 20);
+    EXPECT_EQ(one["params"]["width"], 300);
+    EXPECT_EQ(one["params"]["height"], 200);
     EXPECT_EQ(first->Width(), 300);
     EXPECT_EQ(first->Height(), 200);
     EXPECT_EQ(second->Width(), 640);
