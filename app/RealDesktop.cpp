@@ -8,6 +8,7 @@
 #include "automation/chromium/ChromiumClient.h"
 #include "automation/chromium/ChromiumObjectFactory.h"
 #include "automation/chromium/ChromiumWindows.h"
+#include "automation/local/AnsweringWaitClock.h"
 #include "automation/local/DataFolders.h"
 #include "automation/local/LocalFileSystem.h"
 #include "automation/local/LocalHelpViewer.h"
@@ -27,8 +28,9 @@ using namespace automation;
 
 RealDesktop::RealDesktop(std::unique_ptr<x11::X11Desktop> desktop,
                          const chromium::ChromiumSettings& settings)
-    : m_files(std::make_unique<LocalFileSystem>()), m_desktop(std::move(desktop)),
-      m_client(std::make_shared<chromium::ChromiumClient>(settings)),
+    : m_waits(std::make_unique<AnsweringWaitClock>()), m_files(std::make_unique<LocalFileSystem>()),
+      m_desktop(std::move(desktop)),
+      m_client(std::make_shared<chromium::ChromiumClient>(settings, *m_waits)),
       m_browserWindows(std::make_unique<chromium::ChromiumWindows>(
           m_client, defaultFavoritesFolder(), *m_files)),
       m_arranger(std::make_unique<X11Arranger>(*m_desktop)),
@@ -38,9 +40,9 @@ RealDesktop::RealDesktop(std::unique_ptr<x11::X11Desktop> desktop,
               return std::make_shared<XdgScriptingShell>(favorites);
           })),
       m_windows(std::make_unique<RealWindowManager>(*m_desktop, *m_browserWindows)),
-      m_clock(std::make_unique<QtClock>()), m_dialogs(std::make_unique<QtDialogs>()),
+      m_clock(std::make_unique<QtClock>(m_waits.get())), m_dialogs(std::make_unique<QtDialogs>()),
       m_launcher(std::make_unique<LocalLauncher>()), m_help(std::make_unique<LocalHelpViewer>()),
-      m_hub(std::make_shared<bridged::BridgeHub>())
+      m_hub(std::make_shared<bridged::BridgeHub>(*m_waits))
 {
     // The user's own browsers come in through the bridge's socket; without it the
     // program still has its own browser.

@@ -8,6 +8,7 @@
 namespace automation {
 class RealWindowManager;
 class X11Arranger;
+class AnsweringWaitClock;
 class QtClock;
 class QtDialogs;
 class LocalLauncher;
@@ -53,6 +54,9 @@ public:
     automation::bridged::BridgeHub& bridge() { return *m_hub; }
 
 private:
+    // The clock every wait for a browser goes by; it lets the windows paint through a
+    // long one. First, so that it outlives everything that waits by it.
+    std::unique_ptr<automation::AnsweringWaitClock> m_waits;
     std::unique_ptr<automation::LocalFileSystem> m_files;
     std::unique_ptr<automation::x11::X11Desktop> m_desktop;
     std::shared_ptr<automation::chromium::ChromiumClient> m_client;

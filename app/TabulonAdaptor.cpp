@@ -46,10 +46,19 @@ void TabulonAdaptor::onListRebuilt()
 // A call that arrives after the program ended (the bus is let go last) is refused.
 bool TabulonAdaptor::running()
 {
-    if (!m_program.mainWindow().hasEnded())
-        return true;
-    sendErrorReply(QString::fromLatin1(kEnded), QStringLiteral("Tabulon is ending"));
-    return false;
+    Form1& form = m_program.mainWindow();
+    if (form.hasEnded()) {
+        sendErrorReply(QString::fromLatin1(kEnded), QStringLiteral("Tabulon is ending"));
+        return false;
+    }
+    // A call that arrives while a command waits for a browser with the windows painting
+    // would start a second wait inside the first.
+    if (form.platform().clock.answering()) {
+        sendErrorReply(QString::fromLatin1(kBusy),
+                       QStringLiteral("Tabulon is busy with a page; ask again in a moment"));
+        return false;
+    }
+    return true;
 }
 
 // A failure of the desktop under a command ends that command and is answered as an
@@ -169,7 +178,10 @@ QString TabulonAdaptor::Report(int row)
     }
     QString text;
     run("Report", [&] {
-        text = qs(DispDataText(list.WebWin(row)));
+        std::string report;
+        m_program.mainWindow().platform().clock.whileAnswering(
+            [&] { report = DispDataText(list.WebWin(row)); });
+        text = qs(report);
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     });
     return text;

@@ -29,6 +29,7 @@ public:
     static constexpr const char* kUnknownName = "org.example.Tabulon.Error.UnknownName";
     static constexpr const char* kFailed = "org.example.Tabulon.Error.Failed";
     static constexpr const char* kEnded = "org.example.Tabulon.Error.Ended";
+    static constexpr const char* kBusy = "org.example.Tabulon.Error.Busy";
 
 public Q_SLOTS:
     // The rows as the window shows them.

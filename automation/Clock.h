@@ -25,6 +25,13 @@ public:
     virtual std::unique_ptr<Timer> startTimer(int intervalMs, std::function<void()> onTick) = 0;
     // Lets pending events run once (timer ticks and user input among them), then returns.
     virtual void DoEvents() = 0;
+    // Runs work that waits for a browser with the windows still painting: while it
+    // waits, events other than user input run and the timers skip their ticks. A clock
+    // that cannot do that just runs it.
+    virtual void whileAnswering(const std::function<void()>& work) { work(); }
+    // Whether work runs that way now: what is asked of the program from outside
+    // meanwhile is turned away, since it would start a second wait inside the first.
+    virtual bool answering() const { return false; }
 };
 
 } // namespace automation

@@ -59,7 +59,10 @@ Form7::Form7(QWidget& owner, automation::Platform& platform, Module1& module, We
 
 void Form7::DispData()
 {
-    Text1->setPlainText(toDisplay(DispDataText(m_list.selectedWebWin())));
+    // A page with thousands of links takes a while: the windows keep painting meanwhile.
+    std::string text;
+    m_platform.clock.whileAnswering([&] { text = DispDataText(m_list.selectedWebWin()); });
+    Text1->setPlainText(toDisplay(text));
 }
 
 std::string Form7::reportText() const

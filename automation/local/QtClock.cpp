@@ -1,7 +1,9 @@
 #include "automation/local/QtClock.h"
 
 #include "automation/Guarded.h"
+#include "automation/local/AnsweringWaitClock.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <memory>
@@ -13,17 +15,22 @@ namespace {
 class QtTimer : public Timer
 {
 public:
-    QtTimer(int intervalMs, std::function<void()> onTick)
+    QtTimer(int intervalMs, std::function<void()> onTick, std::shared_ptr<const bool> answering)
         : m_timer(std::make_unique<QTimer>()), m_ticking(std::make_shared<bool>(false))
     {
         m_timer->setInterval(intervalMs);
-        // A tick that fails must not take the event loop with it.
-        QObject::connect(m_timer.get(), &QTimer::timeout,
-                         [tick = std::move(onTick), ticking = m_ticking] {
-                             *ticking = true;
-                             guarded("a timer tick", tick);
-                             *ticking = false;
-                         });
+        // A tick that fails must not take the event loop with it. A tick while the
+        // program waits for a browser with its windows painting would start a second
+        // wait inside the first: it is skipped, the next one comes soon.
+        QObject::connect(
+            m_timer.get(), &QTimer::timeout,
+            [tick = std::move(onTick), ticking = m_ticking, answering = std::move(answering)] {
+                if (*answering)
+                    return;
+                *ticking = true;
+                guarded("a timer tick", tick);
+                *ticking = false;
+            });
         m_timer->start();
     }
     ~QtTimer() override
@@ -44,7 +51,7 @@ private:
 
 } // namespace
 
-QtClock::QtClock()
+QtClock::QtClock(AnsweringWaitClock* waits) : m_waits(waits)
 {
     m_elapsed.start();
 }
@@ -56,7 +63,7 @@ std::int64_t QtClock::nowMs()
 
 std::unique_ptr<Timer> QtClock::startTimer(int intervalMs, std::function<void()> onTick)
 {
-    return std::make_unique<QtTimer>(intervalMs, std::move(onTick));
+    return std::make_unique<QtTimer>(intervalMs, std::move(onTick), m_answering);
 }
 
 void QtClock::DoEvents()
@@ -64,6 +71,32 @@ void QtClock::DoEvents()
     QEventLoop loop;
     QTimer::singleShot(50, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+void QtClock::whileAnswering(const std::function<void()>& work)
+{
+    if (!m_waits || *m_answering) {
+        work();
+        return;
+    }
+    *m_answering = true;
+    // Paint and window-system events run between the slices of every wait; the user's
+    // input waits for the work to end, and nothing from a socket is read meanwhile.
+    m_waits->setBetweenSlices([] {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                        QEventLoop::ExcludeSocketNotifiers);
+    });
+    struct Done
+    {
+        AnsweringWaitClock& waits;
+        bool& answering;
+        ~Done()
+        {
+            waits.setBetweenSlices({});
+            answering = false;
+        }
+    } done{*m_waits, *m_answering};
+    work();
 }
 
 } // namespace automation

@@ -4,6 +4,7 @@
 #include "app/Form1.h"
 #include "app/GuardedApplication.h"
 #include "app/Program.h"
+#include "automation/local/AnsweringWaitClock.h"
 #include "automation/local/QtClock.h"
 #include "automation/sim/SimDesktop.h"
 #include "page/Form6.h"
@@ -275,6 +276,34 @@ TEST(QtClock, ATimerGoesOnAfterATickThatThrows)
     EXPECT_EQ(ticks, 2);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "tabulon: a timer tick stopped: first tick\n");
+}
+
+TEST(QtClock, WhileAnsweringPostedEventsRunBetweenTheWaitsButTheTimersSkipTheirTicks)
+{
+    automation::AnsweringWaitClock waits(automation::WaitClock::steady(),
+                                         std::chrono::milliseconds(5));
+    automation::QtClock clock(&waits);
+    int ticks = 0;
+    const auto timer = clock.startTimer(1, [&] { ++ticks; });
+    QObject receiver;
+    int posted = 0;
+
+    clock.whileAnswering([&] {
+        EXPECT_TRUE(clock.answering());
+        QMetaObject::invokeMethod(
+            &receiver, [&] { ++posted; }, Qt::QueuedConnection);
+        waits.sleepUntil(waits.now() + std::chrono::milliseconds(60));
+    });
+    // What was posted ran during the wait; the timer's ticks did not.
+    EXPECT_EQ(posted, 1);
+    EXPECT_EQ(ticks, 0);
+    EXPECT_FALSE(clock.answering());
+
+    // Afterwards the timer ticks again.
+    QEventLoop loop;
+    const auto stop = clock.startTimer(30, [&] { loop.quit(); });
+    loop.exec();
+    EXPECT_GT(ticks, 0);
 }
 
 } // namespace

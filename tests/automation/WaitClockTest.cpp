@@ -1,10 +1,13 @@
 #include "automation/local/WaitClock.h"
 
+#include "automation/local/AnsweringWaitClock.h"
 #include "automation/local/UniqueFd.h"
 
+#include <algorithm>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <thread>
 #include <unistd.h>
 
 namespace automation {
@@ -38,6 +41,57 @@ TEST(WaitClock, ADescriptorIsReportedReadyOrTimedOutAtADeadlineThatHasCome)
     EXPECT_EQ(clock.waitFd(read.get(), POLLIN, clock.now()), FdReady::Timeout);
     ASSERT_EQ(::write(write.get(), "x", 1), 1);
     EXPECT_EQ(clock.waitFd(read.get(), POLLIN, clock.now() - 1s), FdReady::Ready);
+}
+
+TEST(AnsweringWaitClock, AWaitIsCutIntoSlicesWithTheTaskBetweenThemOnlyWhileATaskIsSet)
+{
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    UniqueFd read(ends[0]);
+    UniqueFd write(ends[1]);
+    AnsweringWaitClock clock(WaitClock::steady(), 5ms);
+    int runs = 0;
+    int depth = 0;
+    int deepest = 0;
+    int quietEnds[2];
+    ASSERT_EQ(::pipe(quietEnds), 0);
+    UniqueFd quietRead(quietEnds[0]);
+    UniqueFd quietWrite(quietEnds[1]);
+
+    // No task: one wait to the deadline.
+    EXPECT_EQ(clock.waitFd(read.get(), POLLIN, clock.now() + 30ms), FdReady::Timeout);
+
+    // A wait the task makes itself is not cut again; the task may end the slicing.
+    clock.setBetweenSlices([&] {
+        ++runs;
+        deepest = std::max(deepest, ++depth);
+        EXPECT_EQ(clock.waitFd(quietRead.get(), POLLIN, clock.now() + 12ms), FdReady::Timeout);
+        --depth;
+    });
+    std::thread writer([&] {
+        std::this_thread::sleep_for(60ms);
+        ASSERT_EQ(::write(write.get(), "x", 1), 1);
+    });
+    EXPECT_EQ(clock.waitFd(read.get(), POLLIN, clock.now() + 5s), FdReady::Ready);
+    writer.join();
+    EXPECT_GE(runs, 3);
+    EXPECT_EQ(deepest, 1);
+
+    // A deadline reached ends the wait as a timeout, whatever the task does.
+    char byte = 0;
+    ASSERT_EQ(::read(read.get(), &byte, 1), 1);
+    runs = 0;
+    const auto start = clock.now();
+    EXPECT_EQ(clock.waitFd(read.get(), POLLIN, start + 40ms), FdReady::Timeout);
+    EXPECT_GE(clock.now() - start, 40ms);
+    EXPECT_GE(runs, 2);
+    clock.sleepUntil(clock.now() + 20ms);
+    EXPECT_GE(runs, 3);
+
+    clock.setBetweenSlices({});
+    runs = 0;
+    clock.sleepUntil(clock.now() + 20ms);
+    EXPECT_EQ(runs, 0);
 }
 
 } // namespace
