@@ -291,11 +291,11 @@ void BridgePeer::sendHeldChanges(std::optional<std::int64_t> windowId)
     for (auto& change : m_heldChanges)
         (!windowId || change.first == *windowId ? sending : kept).push_back(std::move(change));
     m_heldChanges = std::move(kept);
-    for (auto& [id, fields] : sending) {
-        fields["windowId"] = id;
+    for (auto& change : sending) {
+        change.second["windowId"] = change.first;
         skipOnFailure([&] {
-            m_windowChanges.emplace_back(id,
-                                         post("commitBatch", "window.update", std::move(fields)));
+            m_windowChanges.emplace_back(
+                change.first, post("commitBatch", "window.update", std::move(change.second)));
         });
     }
 }
