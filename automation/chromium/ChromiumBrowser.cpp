@@ -43,6 +43,12 @@ std::string ChromiumBrowser::LocationName()
     return title.empty() ? client.url(m_targetId) : title;
 }
 
+std::string ChromiumBrowser::browserName()
+{
+    use("browserName");
+    return "Chromium";
+}
+
 Hwnd ChromiumBrowser::hWnd()
 {
     return handleOfWindow(use("hWnd").windowOf("hWnd", m_targetId).windowId);

@@ -22,6 +22,9 @@ public:
     bool busy() override;
     std::string LocationURL() override;
     std::string LocationName() override;
+    // The browser the program starts (or is pointed at) speaks the DevTools protocol of
+    // Chromium, whose name its version string does not tell apart from Chrome's.
+    std::string browserName() override;
     Hwnd hWnd() override;
     long Height() override;
     long Width() override;

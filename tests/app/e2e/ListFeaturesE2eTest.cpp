@@ -2,6 +2,7 @@
 #include "RealProgram.h"
 #include "app/Form1.h"
 #include "core/Module1.h"
+#include "winlist/WebWindowList.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,9 @@ TEST_F(ListFeaturesE2e, AFilterNarrowsTheListAndCloseAllClosesOnlyTheWindowsShow
     for (const char* page : {"/plain.html", "/a.html", "/b.html"})
         p.module().OpenSiteWindow(web.url(page));
     ASSERT_TRUE(p.settle(3));
+    // Each row knows the browser it is in, for the list's export.
+    for (const auto& listed : p.form().webWindows().rows())
+        EXPECT_EQ(listed.browser, "Chromium");
 
     // Full-width capitals find the page titled "A page".
     p.form().setFilterText(QStringLiteral("Ａ ＰＡＧＥ"));
