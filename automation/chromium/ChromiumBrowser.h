@@ -23,6 +23,7 @@ public:
     std::string LocationURL() override;
     std::string LocationName() override;
     Hwnd hWnd() override;
+    Rect bounds() override;
     long Height() override;
     long Width() override;
     std::shared_ptr<HtmlDocument> Document() override;
