@@ -71,7 +71,10 @@ std::vector<SavedWindow> reopenWindows(const std::vector<SavedWindow>& group,
 {
     std::vector<SavedWindow> left;
     for (const SavedWindow& saved : group) {
-        if (!automation::skipOnFailure([&] { openSavedWindow(saved, objects, windows); }))
+        const auto open = [&] { openSavedWindow(saved, objects, windows); };
+        // Once more when it fails: the browser the last window's close ended is started
+        // again by the first attempt, which it may refuse while it is still going away.
+        if (!automation::skipOnFailure(open) && !automation::skipOnFailure(open))
             left.push_back(saved);
     }
     return left;
