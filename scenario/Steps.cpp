@@ -147,8 +147,8 @@ std::string checkAnswer(const std::string&, const json& step)
     if (key == "open" || key == "save")
         return answer.is_string() ? "" : "\"" + key + "\" is a file name or \"cancel\"";
     if (key == "input")
-        return answer.is_string() ? "" : "\"input\" is a text or \"cancel\"";
-    return "\"answer\" takes one of \"msgbox\", \"color\", \"open\", \"save\", \"input\"";
+        return answer.is_string() ? "" : R"("input" is a text or "cancel")";
+    return R"("answer" takes one of "msgbox", "color", "open", "save", "input")";
 }
 
 std::string checkExpect(const std::string&, const json& step)

@@ -103,8 +103,8 @@ TEST(ClosedWindows, EveryFieldAndOddBytesInAnAddressSurviveTheFile)
 TEST(ClosedWindows, ADamagedFileIsSetAsideNeverWrittenOver)
 {
     for (const std::string& damaged :
-         {std::string("{\"groups\": [[{\"url\": "), std::string("{\"groups\": [[{\"url\": 5}]]}"),
-          std::string("{\"groups\": [[{\"url\": \"a\", \"state\": \"upside down\"}]]}"),
+         {std::string(R"({"groups": [[{"url": )"), std::string(R"({"groups": [[{"url": 5}]]})"),
+          std::string(R"({"groups": [[{"url": "a", "state": "upside down"}]]})"),
           std::string("\xff\xfe not text"), std::string("[]")}) {
         MemoryFiles files;
         files.files[kClosed] = damaged;
