@@ -45,7 +45,9 @@ constexpr TwipsRect kDefaultPosition{105, 600, 6540, 1830};
 } // namespace
 
 Form1::Form1(automation::Platform& platform, Module1& module, std::function<void()> onEnd)
-    : m_platform(platform), m_module(module), m_onEnd(std::move(onEnd))
+    : m_platform(platform), m_module(module), m_onEnd(std::move(onEnd)),
+      m_closed(platform.files, module.files().folder),
+      m_layouts(platform.files, module.files().folder)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(kCaption));
@@ -123,6 +125,11 @@ void Form1::Form_Load()
     // Only "1" turns it on: a missing or damaged setting keeps the 20-row limit.
     m_list.setAllRows(m_module.ReadIni("Option", "AllRows") == "1");
     menuAllRows->setChecked(m_list.allRows());
+
+    m_closed.load();
+    syncReopen();
+    m_layouts.load();
+    syncLayoutMenu();
 
     m_module.LoadSiteList();
     syncSiteMenu();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "arrange/ClosedWindows.h"
+#include "arrange/Layouts.h"
 #include "automation/Platform.h"
 #include "core/Module1.h"
 #include "winlist/WebWindowList.h"
@@ -83,6 +85,8 @@ public:
     // The menu arrays mSite and menuApp follow their tables.
     void syncSiteMenu();
     void syncAppMenu();
+    // The array mLayout follows the saved layouts.
+    void syncLayoutMenu();
     TwipsRect twipsGeometry() const;
     void setTwipsGeometry(const TwipsRect& rect);
     // Selects row i of the list (0: none), in the list and on screen.
@@ -114,6 +118,10 @@ public:
     void menuAutoMin_Click();
     void menuAllRows_Click();
     void menuExportList_Click();
+    void menuReopen_Click();
+    void menuSaveLayout_Click();
+    void mLayout_Click(int Index);
+    void menuDelLayout_Click();
     void mSite_Click(int Index);
     void menuDelSite_Click();
     void menuApp_Click(int Index);
@@ -145,6 +153,7 @@ public:
     QAction* EverFront = nullptr;
     QAction* menuAutoMin = nullptr;
     QAction* menuAllRows = nullptr;
+    QAction* menuReopen = nullptr;
     // The filter box above the list, shown while there is a filter.
     QWidget* FilterBar = nullptr;
     QLineEdit* FilterBox = nullptr;
@@ -208,11 +217,16 @@ private:
     void onUserSelection();
     void onFilterEdited();
     void applyFilter();
+    // A close through the program is remembered for "閉じたウィンドウを開き直す".
+    void rememberClosed(ClosingGroup& group);
+    void syncReopen();
 
     automation::Platform& m_platform;
     Module1& m_module;
     std::function<void()> m_onEnd;
     WebWindowList m_list;
+    ClosedWindows m_closed;
+    Layouts m_layouts;
     automation::Hwnd m_hwnd = 0;
     std::unique_ptr<automation::Timer> m_timer1;
     // While a tick waits for the windows to be read: the short timer that looks at the
@@ -228,6 +242,7 @@ private:
     QString m_popup;
     std::vector<QAction*> m_mSite;
     std::vector<QAction*> m_menuApp;
+    std::vector<QAction*> m_mLayout;
     QPointer<Form2> m_form2;
     QPointer<Form3> m_form3;
     QPointer<Form4> m_form4;

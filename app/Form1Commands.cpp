@@ -193,8 +193,11 @@ void Form1::menuCloseAll_Click()
 
 void Form1::CloseAllWindows()
 {
-    if (closeWebWindows(m_list))
-        RefreshList();
+    ClosingGroup group(m_platform.windows);
+    if (!closeWebWindows(m_list, &group))
+        return;
+    rememberClosed(group);
+    RefreshList();
 }
 
 void Form1::menuHidebar_Click()
@@ -226,8 +229,11 @@ void Form1::menuClose_Click()
 
 void Form1::CloseSelectedWindow()
 {
-    if (closeSelectedWindow(m_list))
-        RefreshList();
+    ClosingGroup group(m_platform.windows);
+    if (!closeSelectedWindow(m_list, &group))
+        return;
+    rememberClosed(group);
+    RefreshList();
 }
 
 void Form1::menuIconExcept_Click()
@@ -242,8 +248,34 @@ void Form1::menuCloseExcept_Click()
 
 void Form1::CloseOtherWindows()
 {
-    if (closeOtherWindows(m_list))
-        RefreshList();
+    ClosingGroup group(m_platform.windows);
+    if (!closeOtherWindows(m_list, &group))
+        return;
+    rememberClosed(group);
+    RefreshList();
+}
+
+// ---- "閉じたウィンドウを開き直す": the last group closed, back where it was ----
+
+void Form1::rememberClosed(ClosingGroup& group)
+{
+    m_closed.remember(group.take());
+    syncReopen();
+}
+
+void Form1::syncReopen()
+{
+    menuReopen->setEnabled(!m_closed.empty());
+}
+
+void Form1::menuReopen_Click()
+{
+    if (m_closed.empty())
+        return;
+    // What could not be opened (no browser could be made) stays to be reopened later.
+    m_closed.replaceLast(reopenWindows(m_closed.last(), m_platform.objects, m_platform.windows));
+    syncReopen();
+    RefreshList();
 }
 
 void Form1::menuCopy_Click()
@@ -275,6 +307,71 @@ void Form1::menuExportList_Click()
     if (!m_platform.files.replaceFile(chosen->fileName, bytes))
         m_platform.messages.MsgBox(chosen->fileName + " に保存できませんでした。", kCaption,
                                    automation::MsgBoxButtons::OK);
+}
+
+// ---- layouts: the web windows' places saved under a name and put back ----
+
+namespace {
+
+constexpr const char* kSaveLayoutTitle = "配置を保存";
+constexpr const char* kDelLayoutTitle = "配置の削除";
+
+std::string trimmed(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+} // namespace
+
+void Form1::menuSaveLayout_Click()
+{
+    SuspendTopMost();
+    const auto answer =
+        m_platform.dialogs.InputText(kSaveLayoutTitle, "この配置の名前を入力してください。", {});
+    if (!answer)
+        return;
+    const std::string name = storableText(trimmed(*answer));
+    if (name.empty())
+        return;
+    std::vector<SavedWindow> windows = readLayout(m_list, m_platform.windows);
+    if (windows.empty()) {
+        m_platform.messages.MsgBox("保存するWebウィンドウがありません。", kCaption,
+                                   automation::MsgBoxButtons::OK);
+        return;
+    }
+    const auto names = m_layouts.names();
+    if (std::find(names.begin(), names.end(), name) != names.end() &&
+        m_platform.messages.MsgBox("配置「" + name + "」を置き換えますか？", kCaption,
+                                   automation::MsgBoxButtons::OKCancel) !=
+            automation::MsgBoxAnswer::OK)
+        return;
+    m_layouts.save(name, std::move(windows));
+    syncLayoutMenu();
+}
+
+void Form1::mLayout_Click(int Index)
+{
+    if (Index < 0 || static_cast<std::size_t>(Index) >= m_layouts.all().size())
+        return;
+    restoreLayout(m_layouts.all()[static_cast<std::size_t>(Index)], m_list, m_platform.objects,
+                  m_platform.windows);
+    RefreshList();
+}
+
+// The layout to delete is picked from the saved names, in the same small dialog.
+void Form1::menuDelLayout_Click()
+{
+    const auto names = m_layouts.names();
+    if (names.empty())
+        return;
+    SuspendTopMost();
+    const auto answer =
+        m_platform.dialogs.InputText(kDelLayoutTitle, "削除する配置を選んでください。", names);
+    if (answer && m_layouts.remove(*answer))
+        syncLayoutMenu();
 }
 
 // ---- the registered sites and applications ----

@@ -70,6 +70,9 @@ const std::map<std::string, Handler>& handlers()
         {"menuAutoMin", &Form1::menuAutoMin_Click},
         {"menuAllRows", &Form1::menuAllRows_Click},
         {"menuExportList", &Form1::menuExportList_Click},
+        {"menuReopen", &Form1::menuReopen_Click},
+        {"menuSaveLayout", &Form1::menuSaveLayout_Click},
+        {"menuDelLayout", &Form1::menuDelLayout_Click},
         {"menuDelSite", &Form1::menuDelSite_Click},
         {"menuEditApp", &Form1::menuEditApp_Click},
         {"menuSetColor", &Form1::menuSetColor_Click},
@@ -95,7 +98,8 @@ void Form1::buildMenus()
                 } else if (item.separator()) {
                     QAction* line = menu->addSeparator();
                     line->setObjectName(qs(item.name));
-                } else if (item.name == "mSite" || item.name == "menuApp") {
+                } else if (item.name == "mSite" || item.name == "menuApp" ||
+                           item.name == "mLayout") {
                     // The arrays are made by syncSiteMenu and syncAppMenu.
                 } else {
                     QAction* action = menu->addAction(QString());
@@ -121,8 +125,11 @@ void Form1::buildMenus()
     EverFront = menuItem(QStringLiteral("EverFront"));
     menuAutoMin = menuItem(QStringLiteral("menuAutoMin"));
     menuAllRows = menuItem(QStringLiteral("menuAllRows"));
+    menuReopen = menuItem(QStringLiteral("menuReopen"));
+    menuReopen->setEnabled(false);
     syncSiteMenu();
     syncAppMenu();
+    syncLayoutMenu();
 }
 
 QAction* Form1::menuItem(const QString& name) const
@@ -169,6 +176,20 @@ void Form1::syncSiteMenu()
         names.emplace_back("天気予報");
     syncMenuArray(m_mSite, QStringLiteral("mSite"), menuItem(QStringLiteral("menuline1")),
                   submenu(QStringLiteral("menuSite")), names, [this](int i) { mSite_Click(i); });
+}
+
+// With no layout saved, the array's one item says so, greyed out, as is the deletion.
+void Form1::syncLayoutMenu()
+{
+    std::vector<std::string> names = m_layouts.names();
+    const bool none = names.empty();
+    if (none)
+        names.emplace_back("（なし）");
+    syncMenuArray(m_mLayout, QStringLiteral("mLayout"), menuItem(QStringLiteral("menuline24")),
+                  submenu(QStringLiteral("menuLayout")), names,
+                  [this](int i) { mLayout_Click(i); });
+    m_mLayout.front()->setEnabled(!none);
+    menuItem(QStringLiteral("menuDelLayout"))->setEnabled(!none);
 }
 
 void Form1::syncAppMenu()

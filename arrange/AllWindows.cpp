@@ -1,5 +1,6 @@
 #include "arrange/AllWindows.h"
 
+#include "arrange/SavedWindow.h"
 #include "automation/Error.h"
 #include "automation/Shell.h"
 #include "automation/WindowBatch.h"
@@ -53,14 +54,14 @@ void restoreWebWindows(const WebWindowList& list, Module1& module)
     }
 }
 
-bool closeWebWindows(const WebWindowList& list)
+bool closeWebWindows(const WebWindowList& list, ClosingGroup* group)
 {
     if (list.scopeCount() == 0)
         return false;
     for (int i = 1; i <= list.lastTracked(); ++i) {
         const auto browser = list.WebWin(i);
         if (browser && list.inScope(i))
-            skipOnFailure([&] { browser->Quit(); });
+            skipOnFailure([&] { group ? group->quit(*browser) : browser->Quit(); });
     }
     return true;
 }

@@ -8,6 +8,7 @@ class Shell;
 
 namespace tabulon {
 
+class ClosingGroup;
 class Module1;
 class WebWindowList;
 
@@ -25,7 +26,8 @@ void restoreWebWindows(const WebWindowList& list, Module1& module);
 
 // Closes every listed web window. Returns whether the list must be rebuilt (false
 // when it was empty).
-bool closeWebWindows(const WebWindowList& list);
+// The windows closed are added to group when one is given.
+bool closeWebWindows(const WebWindowList& list, ClosingGroup* group = nullptr);
 
 // Hides the address bar, tool bar and menu bar of every listed web window but the last
 // row's, and keeps them resizable and visible. A list of one row is left as it is.

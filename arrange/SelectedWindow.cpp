@@ -1,6 +1,7 @@
 #include "arrange/SelectedWindow.h"
 
 #include "arrange/Layout.h"
+#include "arrange/SavedWindow.h"
 #include "automation/Error.h"
 #include "automation/HtmlDocument.h"
 #include "automation/PageWindow.h"
@@ -41,12 +42,12 @@ void bringSelectedToFront(const WebWindowList& list, Module1& module,
     skipOnFailure([&] { module.RestoreWin(h); });
 }
 
-bool closeSelectedWindow(const WebWindowList& list)
+bool closeSelectedWindow(const WebWindowList& list, ClosingGroup* group)
 {
     const auto browser = list.selectedWebWin();
     if (!browser)
         return false;
-    skipOnFailure([&] { browser->Quit(); });
+    skipOnFailure([&] { group ? group->quit(*browser) : browser->Quit(); });
     return true;
 }
 
@@ -69,7 +70,7 @@ void minimizeOtherWindows(const WebWindowList& list, Module1& module)
     }
 }
 
-bool closeOtherWindows(const WebWindowList& list)
+bool closeOtherWindows(const WebWindowList& list, ClosingGroup* group)
 {
     const int s = list.selected();
     if (s == 0 || list.count() < 2)
@@ -77,7 +78,7 @@ bool closeOtherWindows(const WebWindowList& list)
     for (int i = 1; i <= list.lastTracked(); ++i) {
         const auto browser = list.WebWin(i);
         if (i != s && browser && list.inScope(i))
-            skipOnFailure([&] { browser->Quit(); });
+            skipOnFailure([&] { group ? group->quit(*browser) : browser->Quit(); });
     }
     return true;
 }

@@ -6,6 +6,7 @@ class WindowManager;
 
 namespace tabulon {
 
+class ClosingGroup;
 class Module1;
 class WebWindowList;
 
@@ -20,7 +21,8 @@ void bringSelectedToFront(const WebWindowList& list, Module1& module,
                           automation::WindowManager& windows);
 
 // Closes the selected window. Returns whether the list must be rebuilt.
-bool closeSelectedWindow(const WebWindowList& list);
+// The windows closed are added to group when one is given (here and below).
+bool closeSelectedWindow(const WebWindowList& list, ClosingGroup* group = nullptr);
 
 // Minimises every other listed window, the last row first, and restores the selected
 // one if it is minimised (a selected window in another state is left alone).
@@ -28,7 +30,7 @@ void minimizeOtherWindows(const WebWindowList& list, Module1& module);
 
 // Closes every other listed window. Returns whether the list must be rebuilt (false
 // with fewer than two rows).
-bool closeOtherWindows(const WebWindowList& list);
+bool closeOtherWindows(const WebWindowList& list, ClosingGroup* group = nullptr);
 
 // Opens the address of the selected row's URL cell (as the list shows it, lower-cased)
 // in a new browser window. A browser that cannot be opened opens nothing.

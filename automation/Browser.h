@@ -1,5 +1,6 @@
 #pragma once
 
+#include "automation/Error.h"
 #include "automation/Types.h"
 
 #include <memory>
@@ -41,6 +42,9 @@ public:
     // "" for the program's own browser.
     virtual std::string browserName() { return {}; }
     virtual Hwnd hWnd() = 0;
+    // The window's place and size in screen pixels (a minimised window's as it was
+    // before). A browser that cannot say raises Error.
+    virtual Rect bounds() { throw Error("bounds", "the browser does not say where its window is"); }
     // The window's size in screen pixels.
     virtual long Height() = 0;
     virtual long Width() = 0;

@@ -31,6 +31,11 @@ public:
     // one chosen at the start; the chosen file's full name and kind.
     virtual std::optional<SaveChoice> ShowSaveAs(const std::string& initDir,
                                                  const std::vector<std::string>& filters) = 0;
+    // A small dialog asking for one line of text under the prompt; with choices, the
+    // answer is one of them, picked from a list. The text, or nothing when cancelled.
+    virtual std::optional<std::string> InputText(const std::string& title,
+                                                 const std::string& prompt,
+                                                 const std::vector<std::string>& choices) = 0;
 };
 
 enum class MsgBoxButtons

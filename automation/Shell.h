@@ -63,6 +63,13 @@ public:
     virtual std::shared_ptr<ScriptingShell> createScriptingShell() = 0;
     // A new, not yet visible browser window.
     virtual std::shared_ptr<Browser> createBrowser() = 0;
+    // A new browser window of the named browser program ("" the program's own) while
+    // that program is there; otherwise where createBrowser opens one.
+    virtual std::shared_ptr<Browser> createBrowserIn(const std::string& browserName)
+    {
+        (void)browserName;
+        return createBrowser();
+    }
 };
 
 } // namespace automation

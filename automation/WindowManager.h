@@ -1,5 +1,6 @@
 #pragma once
 
+#include "automation/Error.h"
 #include "automation/Types.h"
 
 #include <cstdint>
@@ -63,6 +64,20 @@ public:
     virtual void CloseWindow(Hwnd hwnd) = 0;
     // Restores a minimised window to its previous size and place and activates it.
     virtual void OpenIcon(Hwnd hwnd) = 0;
+    // Puts the window in the state: minimised, maximised or normal (from either). A
+    // manager that knows only minimise and restore raises Error for what it cannot do.
+    virtual void ShowWindow(Hwnd hwnd, WindowState state)
+    {
+        if (state == WindowState::Minimized) {
+            CloseWindow(hwnd);
+        } else if (IsIconic(hwnd)) {
+            OpenIcon(hwnd);
+        }
+        if (state == WindowState::Maximized && !IsZoomed(hwnd))
+            throw Error("ShowWindow", "this desktop cannot maximise the window");
+        if (state == WindowState::Normal && IsZoomed(hwnd))
+            throw Error("ShowWindow", "this desktop cannot restore a maximised window");
+    }
     // Activates the top-level window with this caption; raises Error when none has it.
     virtual void AppActivate(const std::string& caption) = 0;
     // Sends keystrokes, in the notation "%A{ENTER}{TAB}name{ENTER}", to the active window.

@@ -29,6 +29,9 @@ void Runner::answerStep(const json& step)
             name = (path.is_absolute() ? path : m_workdir / path).string();
         }
         dialogs.queueSave(name);
+    } else if (kind == "input") {
+        dialogs.queueInput(cancel ? std::nullopt
+                                  : std::optional<std::string>(answer.get<std::string>()));
     }
 }
 

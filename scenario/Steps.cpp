@@ -40,7 +40,7 @@ std::string onlyKey(const json& value)
 // trips GCC 12's uninitialised-use warning in the sanitizer build.)
 bool isIndexedItem(const std::string& name)
 {
-    for (const std::string array : {"mSite(", "menuApp("}) {
+    for (const std::string array : {"mSite(", "menuApp(", "mLayout("}) {
         if (name.size() > array.size() + 1 && name.starts_with(array) && name.back() == ')' &&
             std::all_of(name.begin() + static_cast<std::ptrdiff_t>(array.size()), name.end() - 1,
                         [](unsigned char c) { return std::isdigit(c) != 0; }))
@@ -54,10 +54,10 @@ std::string checkMenu(const std::string&, const json& step)
     if (!step["menu"].is_string())
         return "\"menu\" must be an item's name";
     const std::string name = step["menu"].get<std::string>();
-    const bool isArray = name == "mSite" || name == "menuApp";
+    const bool isArray = name == "mSite" || name == "menuApp" || name == "mLayout";
     if (step.contains("index")) {
         if (!isArray)
-            return "only mSite and menuApp take an \"index\"";
+            return "only mSite, menuApp and mLayout take an \"index\"";
         if (!isCount(step["index"]))
             return "\"index\" must be a whole number from 0";
     } else if (isArray) {
@@ -146,7 +146,9 @@ std::string checkAnswer(const std::string&, const json& step)
                    : "\"color\" is a colour number or \"cancel\"";
     if (key == "open" || key == "save")
         return answer.is_string() ? "" : "\"" + key + "\" is a file name or \"cancel\"";
-    return "\"answer\" takes one of \"msgbox\", \"color\", \"open\", \"save\"";
+    if (key == "input")
+        return answer.is_string() ? "" : R"("input" is a text or "cancel")";
+    return R"("answer" takes one of "msgbox", "color", "open", "save", "input")";
 }
 
 std::string checkExpect(const std::string&, const json& step)

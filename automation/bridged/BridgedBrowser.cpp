@@ -68,6 +68,14 @@ Hwnd BridgedBrowser::hWnd()
     return handle;
 }
 
+Rect BridgedBrowser::bounds()
+{
+    const BridgeWindow* window = m_peer->model().window(use("bounds").windowId);
+    if (!window)
+        throw Error("bounds", "the window has been closed");
+    return window->bounds;
+}
+
 long BridgedBrowser::Height()
 {
     const BridgeWindow* window = m_peer->model().window(use("Height").windowId);

@@ -138,6 +138,17 @@ void BridgedWindowManager::activateTab(const char* member, const std::shared_ptr
     m_activeTab = tabId;
 }
 
+void BridgedWindowManager::ShowWindow(Hwnd hwnd, WindowState state)
+{
+    if (!BridgeHub::owns(hwnd)) {
+        m_inner.ShowWindow(hwnd, state);
+        return;
+    }
+    const Target window = target("ShowWindow", hwnd);
+    m_beforeMinimize.erase(hwnd);
+    updateWindow(*window.peer, "ShowWindow", window.windowId, {{"state", stateName(state, false)}});
+}
+
 void BridgedWindowManager::OpenIcon(Hwnd hwnd)
 {
     if (!BridgeHub::owns(hwnd)) {

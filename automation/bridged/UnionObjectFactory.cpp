@@ -31,6 +31,23 @@ std::shared_ptr<Browser> UnionObjectFactory::createBrowser()
     const auto peer = m_hub->lastFocused();
     if (!peer)
         return m_inner.createBrowser();
+    return createIn(peer);
+}
+
+std::shared_ptr<Browser> UnionObjectFactory::createBrowserIn(const std::string& browserName)
+{
+    if (browserName.empty())
+        return m_inner.createBrowser();
+    m_hub->pump();
+    for (const auto& peer : m_hub->peers()) {
+        if (peer->alive() && peer->info().product == browserName)
+            return createIn(peer);
+    }
+    return createBrowser();
+}
+
+std::shared_ptr<Browser> UnionObjectFactory::createIn(const std::shared_ptr<BridgePeer>& peer)
+{
     const json result = peer->request("createBrowser", "window.create",
                                       {{"url", "about:blank"}, {"focused", true}});
     const auto tabId = readId(result, "tabId");

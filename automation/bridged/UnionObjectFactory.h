@@ -7,6 +7,7 @@
 namespace automation::bridged {
 
 class BridgeHub;
+class BridgePeer;
 
 // The object factory with the bridged browsers added: the shell lists them too, and a
 // new browser window opens in the bridged browser whose window had the focus last, or
@@ -19,8 +20,13 @@ public:
     std::shared_ptr<Shell> createShell() override;
     std::shared_ptr<ScriptingShell> createScriptingShell() override;
     std::shared_ptr<Browser> createBrowser() override;
+    // The program's own browser for "", a connected browser of that name, else as
+    // createBrowser.
+    std::shared_ptr<Browser> createBrowserIn(const std::string& browserName) override;
 
 private:
+    std::shared_ptr<Browser> createIn(const std::shared_ptr<BridgePeer>& peer);
+
     ObjectFactory& m_inner;
     std::shared_ptr<BridgeHub> m_hub;
 };

@@ -54,6 +54,12 @@ Hwnd ChromiumBrowser::hWnd()
     return handleOfWindow(use("hWnd").windowOf("hWnd", m_targetId).windowId);
 }
 
+Rect ChromiumBrowser::bounds()
+{
+    const WindowBounds bounds = use("bounds").windowOf("bounds", m_targetId);
+    return {bounds.left, bounds.top, bounds.width, bounds.height};
+}
+
 long ChromiumBrowser::Height()
 {
     const WindowBounds bounds = use("Height").windowOf("Height", m_targetId);

@@ -26,6 +26,7 @@ public:
     // Chromium, whose name its version string does not tell apart from Chrome's.
     std::string browserName() override;
     Hwnd hWnd() override;
+    Rect bounds() override;
     long Height() override;
     long Width() override;
     std::shared_ptr<HtmlDocument> Document() override;

@@ -42,6 +42,19 @@ void ChromiumWindows::minimize(Hwnd hwnd)
     m_client->setWindowState("CloseWindow", windowId, WindowState::Minimized);
 }
 
+void ChromiumWindows::show(Hwnd hwnd, automation::WindowState state)
+{
+    if (state == automation::WindowState::Minimized) {
+        minimize(hwnd);
+        return;
+    }
+    const std::int64_t windowId = windowOfHandle(hwnd);
+    m_beforeMinimize.erase(windowId);
+    m_client->setWindowState("ShowWindow", windowId,
+                             state == automation::WindowState::Maximized ? WindowState::Maximized
+                                                                         : WindowState::Normal);
+}
+
 void ChromiumWindows::restore(Hwnd hwnd)
 {
     const std::int64_t windowId = windowOfHandle(hwnd);

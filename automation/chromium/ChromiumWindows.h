@@ -32,6 +32,8 @@ public:
     void minimize(Hwnd hwnd);
     // Brings a minimised window back to its earlier state, then raises and focuses it.
     void restore(Hwnd hwnd);
+    // Puts the window in the state (from a maximised one to normal too).
+    void show(Hwnd hwnd, automation::WindowState state);
     // Changes of state, place and size between the two are sent at once and awaited
     // together; the commit never raises.
     void beginBatch();

@@ -2,6 +2,7 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -53,6 +54,25 @@ std::optional<SaveChoice> QtDialogs::ShowSaveAs(const std::string& initDir,
         return std::nullopt;
     return SaveChoice{name.toStdString(),
                       static_cast<int>(std::max<qsizetype>(0, names.indexOf(chosen)))};
+}
+
+std::optional<std::string> QtDialogs::InputText(const std::string& title, const std::string& prompt,
+                                                const std::vector<std::string>& choices)
+{
+    QInputDialog dialog;
+    dialog.setObjectName(QStringLiteral("InputText"));
+    dialog.setWindowTitle(QString::fromStdString(title));
+    dialog.setLabelText(QString::fromStdString(prompt));
+    if (!choices.empty()) {
+        QStringList items;
+        for (const std::string& choice : choices)
+            items << QString::fromStdString(choice);
+        dialog.setComboBoxItems(items);
+        dialog.setComboBoxEditable(false);
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue().toStdString();
 }
 
 MsgBoxAnswer QtDialogs::MsgBox(const std::string& text, const std::string& title,

@@ -13,6 +13,8 @@ public:
     std::optional<std::string> ShowSave(const std::string& initDir) override;
     std::optional<SaveChoice> ShowSaveAs(const std::string& initDir,
                                          const std::vector<std::string>& filters) override;
+    std::optional<std::string> InputText(const std::string& title, const std::string& prompt,
+                                         const std::vector<std::string>& choices) override;
     MsgBoxAnswer MsgBox(const std::string& text, const std::string& title,
                         MsgBoxButtons buttons) override;
 };

@@ -74,6 +74,14 @@ void RealWindowManager::OpenIcon(Hwnd hwnd)
     }
 }
 
+void RealWindowManager::ShowWindow(Hwnd hwnd, WindowState state)
+{
+    if (chromium::ChromiumWindows::owns(hwnd))
+        m_browsers.show(hwnd, state);
+    else
+        m_desktop.ShowWindow(hwnd, state);
+}
+
 void RealWindowManager::AppActivate(const std::string& caption)
 {
     if (isBrowserCaption(caption)) {

@@ -27,6 +27,8 @@ public:
     bool IsIconic(Hwnd hwnd) override;
     void CloseWindow(Hwnd hwnd) override;
     void OpenIcon(Hwnd hwnd) override;
+    // A browser window takes any state; another window what X11 can do of it.
+    void ShowWindow(Hwnd hwnd, WindowState state) override;
     // "<title> - Microsoft Internet Explorer" activates the browser tab showing that
     // title; any other caption an X11 window.
     void AppActivate(const std::string& caption) override;

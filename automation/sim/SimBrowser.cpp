@@ -63,6 +63,14 @@ Hwnd SimBrowser::hWnd()
     return read("hWnd").hwnd;
 }
 
+Rect SimBrowser::bounds()
+{
+    const SimWindow& window = read("bounds");
+    if (window.state == WindowState::Maximized)
+        return {0, 0, m_state.screenPixels().first, m_state.screenPixels().second};
+    return window.bounds;
+}
+
 long SimBrowser::Height()
 {
     const SimWindow& window = read("Height");

@@ -24,6 +24,7 @@ public:
     std::string LocationName() override;
     std::string browserName() override;
     Hwnd hWnd() override;
+    Rect bounds() override;
     long Height() override;
     long Width() override;
     std::shared_ptr<HtmlDocument> Document() override;

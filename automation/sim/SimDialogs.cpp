@@ -1,5 +1,7 @@
 #include "automation/sim/SimDialogs.h"
 
+#include <algorithm>
+
 namespace automation::sim {
 
 using nlohmann::json;
@@ -69,6 +71,22 @@ std::optional<SaveChoice> SimDialogs::ShowSaveAs(const std::string& initDir,
     if (!answer)
         return std::nullopt;
     return SaveChoice{std::move(*answer), 0};
+}
+
+std::optional<std::string> SimDialogs::InputText(const std::string& title,
+                                                 const std::string& prompt,
+                                                 const std::vector<std::string>& choices)
+{
+    auto answer = takeAnswer(m_input);
+    if (answer && !choices.empty() &&
+        std::find(choices.begin(), choices.end(), *answer) == choices.end())
+        answer.reset();
+    json shown = {{"kind", "input"}, {"title", title}, {"prompt", prompt}};
+    if (!choices.empty())
+        shown["choices"] = choices;
+    shown["answer"] = answerJson(answer);
+    m_shown.push_back(std::move(shown));
+    return answer;
 }
 
 MsgBoxAnswer SimDialogs::MsgBox(const std::string& text, const std::string& title,

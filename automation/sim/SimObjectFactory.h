@@ -19,6 +19,8 @@ public:
     std::shared_ptr<ScriptingShell> createScriptingShell() override;
     // A new browser window, hidden until the program shows it.
     std::shared_ptr<Browser> createBrowser() override;
+    // A browser program counts as there while one of its windows is open.
+    std::shared_ptr<Browser> createBrowserIn(const std::string& browserName) override;
 
 private:
     SimState& m_state;

@@ -76,6 +76,23 @@ void SimWindowManager::CloseWindow(Hwnd hwnd)
         m_state.minimize(id);
 }
 
+void SimWindowManager::ShowWindow(Hwnd hwnd, WindowState state)
+{
+    const std::string id = m_state.idOfHandle(hwnd);
+    const char* const names[] = {"normal", "minimized", "maximized"};
+    json call = {{"op", "ShowWindow"}, {"hwnd", hwnd}, {"state", names[static_cast<int>(state)]}};
+    if (id.empty())
+        call["failed"] = true;
+    m_state.record(std::move(call));
+    if (id.empty())
+        throw Error("ShowWindow", "no window has this handle");
+    if (state == WindowState::Minimized) {
+        m_state.minimize(id);
+    } else if (SimWindow* window = m_state.find(id)) {
+        window->state = state;
+    }
+}
+
 void SimWindowManager::OpenIcon(Hwnd hwnd)
 {
     const std::string id = m_state.idOfHandle(hwnd);

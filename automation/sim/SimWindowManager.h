@@ -29,6 +29,7 @@ public:
     bool IsIconic(Hwnd hwnd) override;
     void CloseWindow(Hwnd hwnd) override;
     void OpenIcon(Hwnd hwnd) override;
+    void ShowWindow(Hwnd hwnd, WindowState state) override;
     void AppActivate(const std::string& caption) override;
     void SendKeys(const std::string& keys) override;
     ScreenMetrics screen() override;
