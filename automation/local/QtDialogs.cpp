@@ -63,6 +63,9 @@ std::optional<std::string> QtDialogs::InputText(const std::string& title, const 
     dialog.setObjectName(QStringLiteral("InputText"));
     dialog.setWindowTitle(QString::fromStdString(title));
     dialog.setLabelText(QString::fromStdString(prompt));
+    // The program speaks Japanese whatever Qt's own translations say.
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("キャンセル"));
     if (!choices.empty()) {
         QStringList items;
         for (const std::string& choice : choices)
@@ -84,10 +87,13 @@ MsgBoxAnswer QtDialogs::MsgBox(const std::string& text, const std::string& title
     box.setTextFormat(Qt::PlainText);
     QPushButton* ok = box.addButton(QMessageBox::Ok);
     box.setDefaultButton(ok);
-    if (buttons == MsgBoxButtons::OKCancel)
-        box.setEscapeButton(box.addButton(QMessageBox::Cancel));
-    else
+    if (buttons == MsgBoxButtons::OKCancel) {
+        QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+        cancel->setText(QStringLiteral("キャンセル"));
+        box.setEscapeButton(cancel);
+    } else {
         box.setEscapeButton(ok);
+    }
     box.exec();
     return box.clickedButton() == ok ? MsgBoxAnswer::OK : MsgBoxAnswer::Cancel;
 }
