@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -436,6 +437,16 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
         if (typesText(*key)) {
             guarded("ListView1_KeyPress", [&] {
                 setFilterText(FilterBox->text() + key->text());
+                FilterBox->setFocus();
+            });
+            return true;
+        }
+    } else if (watched == ListView1 && event->type() == QEvent::InputMethod) {
+        // Japanese is typed through an input method: what it commits opens the box too.
+        const QString committed = static_cast<QInputMethodEvent*>(event)->commitString();
+        if (!committed.isEmpty()) {
+            guarded("ListView1_InputMethod", [&] {
+                setFilterText(FilterBox->text() + committed);
                 FilterBox->setFocus();
             });
             return true;

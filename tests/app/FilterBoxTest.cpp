@@ -2,6 +2,7 @@
 #include "app/Program.h"
 #include "automation/sim/SimDesktop.h"
 
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -80,6 +81,20 @@ TEST_F(FilterBox, ATypedCharacterOpensItAboveTheListAndEscapeClosesIt)
     EXPECT_FALSE(form().FilterBar->isVisibleTo(&form()));
     EXPECT_EQ(listCorner(), QPoint(0, 0));
     EXPECT_EQ(form().shownRows(), (std::vector<int>{1, 2, 3}));
+}
+
+TEST_F(FilterBox, TextCommittedByAnInputMethodOpensItToo)
+{
+    // Composing shows nothing yet; the committed text opens the box.
+    QInputMethodEvent composing(QStringLiteral("てんき"), {});
+    QCoreApplication::sendEvent(form().ListView1, &composing);
+    EXPECT_EQ(form().filterText(), QString());
+    QInputMethodEvent committed;
+    committed.setCommitString(QStringLiteral("天気"));
+    QCoreApplication::sendEvent(form().ListView1, &committed);
+    EXPECT_EQ(form().filterText(), QStringLiteral("天気"));
+    EXPECT_TRUE(form().FilterBar->isVisibleTo(&form()));
+    EXPECT_TRUE(form().shownRows().empty());
 }
 
 TEST_F(FilterBox, TheSelectionKeepsItsRealRowNumberAndTheFilterOutlivesTheRebuild)
