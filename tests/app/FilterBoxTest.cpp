@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QTest>
 #include <QTreeWidget>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -75,6 +76,12 @@ TEST_F(FilterBox, ATypedCharacterOpensItAboveTheListAndEscapeClosesIt)
     EXPECT_EQ(form().shownRows(), std::vector<int>{3});
     EXPECT_EQ(form().FilterCount->text(), QStringLiteral("1 / 3"));
     EXPECT_EQ(form().FilterBox->placeholderText(), QStringLiteral("絞り込み（名前・URL）"));
+    // A picture of the window with its box open, when TABULON_GUI_SHOT_DIR names a folder.
+    if (const char* shots = std::getenv("TABULON_GUI_SHOT_DIR"); shots && *shots) {
+        form().show();
+        QCoreApplication::processEvents();
+        form().grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/filter-box.png"));
+    }
 
     QTest::keyClick(form().FilterBox, Qt::Key_Escape);
     EXPECT_EQ(form().filterText(), QString());
