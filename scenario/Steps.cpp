@@ -84,8 +84,8 @@ std::string checkDesktop(const std::string&, const json& step)
     if (key == "set")
         return change["set"].is_object() && change["set"].value("id", json()).is_string()
                    ? ""
-                   : "\"set\" takes a window's fields with its \"id\"";
-    return "\"desktop\" takes one of \"open\", \"close\", \"set\"";
+                   : R"("set" takes a window's fields with its "id")";
+    return R"("desktop" takes one of "open", "close", "set")";
 }
 
 std::string checkMain(const std::string&, const json& step)
@@ -102,7 +102,7 @@ std::string checkMain(const std::string&, const json& step)
     }
     if (key == "hide" || key == "close")
         return isTrue(change[key]) ? "" : "\"" + key + "\" takes true";
-    return "\"main\" takes one of \"move\", \"resize\", \"state\", \"hide\", \"close\"";
+    return R"("main" takes one of "move", "resize", "state", "hide", "close")";
 }
 
 std::string checkForm(const std::string&, const json& step)
@@ -143,9 +143,9 @@ std::string checkAnswer(const std::string&, const json& step)
         return cancel || (answer.is_number_integer() && answer.get<long long>() >= 0 &&
                           answer.get<long long>() <= 0xFFFFFFFFLL)
                    ? ""
-                   : "\"color\" is a colour number or \"cancel\"";
+                   : R"("color" is a colour number or "cancel")";
     if (key == "open" || key == "save")
-        return answer.is_string() ? "" : "\"" + key + "\" is a file name or \"cancel\"";
+        return answer.is_string() ? "" : "\"" + key + R"(" is a file name or "cancel")";
     if (key == "input")
         return answer.is_string() ? "" : R"("input" is a text or "cancel")";
     return R"("answer" takes one of "msgbox", "color", "open", "save", "input")";
@@ -186,14 +186,14 @@ std::string checkFiles(const std::string&, const json& step)
     for (const auto& [name, content] : value.items()) {
         (void)name;
         if (!content.is_object())
-            return "a file takes {\"lines\"}, {\"text\"}, {\"base64\"} or {\"delete\": true}";
+            return R"(a file takes {"lines"}, {"text"}, {"base64"} or {"delete": true})";
     }
     return {};
 }
 
 std::string checkFilter(const std::string&, const json& step)
 {
-    return step["filter"].is_string() ? "" : "\"filter\" takes the text to type (\"\" empties it)";
+    return step["filter"].is_string() ? "" : R"("filter" takes the text to type ("" empties it))";
 }
 
 std::string checkDump(const std::string&, const json& step)
