@@ -29,6 +29,10 @@ public:
     // waits, events other than user input run and the timers skip their ticks. A clock
     // that cannot do that just runs it.
     virtual void whileAnswering(const std::function<void()>& work) { work(); }
+    // Called by such work between the parts of something long that waits for nothing
+    // (filling a window with a long text): the windows paint when they have not for a
+    // while; outside whileAnswering it does nothing.
+    virtual void betweenParts() {}
     // Whether work runs that way now: what is asked of the program from outside
     // meanwhile is turned away, since it would start a second wait inside the first.
     virtual bool answering() const { return false; }

@@ -99,4 +99,10 @@ void QtClock::whileAnswering(const std::function<void()>& work)
     work();
 }
 
+void QtClock::betweenParts()
+{
+    if (m_waits && *m_answering)
+        m_waits->betweenParts();
+}
+
 } // namespace automation

@@ -22,6 +22,7 @@ public:
     // the windows.
     void DoEvents() override;
     void whileAnswering(const std::function<void()>& work) override;
+    void betweenParts() override;
     bool answering() const override { return *m_answering; }
 
 private:

@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 #include <new>
 #include <stdexcept>
+#include <thread>
 #include <unistd.h>
 
 namespace tabulon {
@@ -293,11 +294,23 @@ TEST(QtClock, WhileAnsweringPostedEventsRunBetweenTheWaitsButTheTimersSkipTheirT
         QMetaObject::invokeMethod(
             &receiver, [&] { ++posted; }, Qt::QueuedConnection);
         waits.sleepUntil(waits.now() + std::chrono::milliseconds(60));
+        // Between the parts of work that waits for nothing, what is posted runs too once
+        // the work has taken a slice.
+        QMetaObject::invokeMethod(
+            &receiver, [&] { ++posted; }, Qt::QueuedConnection);
+        std::this_thread::sleep_for(std::chrono::milliseconds(6));
+        clock.betweenParts();
+        EXPECT_EQ(posted, 2);
     });
-    // What was posted ran during the wait; the timer's ticks did not.
-    EXPECT_EQ(posted, 1);
+    // What was posted ran during the work; the timer's ticks did not.
+    EXPECT_EQ(posted, 2);
     EXPECT_EQ(ticks, 0);
     EXPECT_FALSE(clock.answering());
+    // Outside such work, nothing runs before its time.
+    QMetaObject::invokeMethod(
+        &receiver, [&] { ++posted; }, Qt::QueuedConnection);
+    clock.betweenParts();
+    EXPECT_EQ(posted, 2);
 
     // Afterwards the timer ticks again.
     QEventLoop loop;

@@ -94,5 +94,39 @@ TEST(AnsweringWaitClock, AWaitIsCutIntoSlicesWithTheTaskBetweenThemOnlyWhileATas
     EXPECT_EQ(runs, 0);
 }
 
+TEST(AnsweringWaitClock, WorkBetweenWaitsUsesUpTheSliceRatherThanAddingToIt)
+{
+    AnsweringWaitClock clock(WaitClock::steady(), 20ms);
+    int runs = 0;
+    clock.setBetweenSlices([&] { ++runs; });
+
+    // Soon after the last run, neither a short wait nor a part of some work runs it.
+    clock.sleepUntil(clock.now() + 1ms);
+    clock.betweenParts();
+    EXPECT_EQ(runs, 0);
+
+    // Work that took a slice since (an answer read): the next wait, even one with its
+    // deadline passed, runs the task before it waits, and so does the next part.
+    std::this_thread::sleep_for(25ms);
+    clock.sleepUntil(clock.now());
+    EXPECT_EQ(runs, 1);
+    clock.betweenParts();
+    EXPECT_EQ(runs, 1);
+    std::this_thread::sleep_for(25ms);
+    clock.betweenParts();
+    EXPECT_EQ(runs, 2);
+
+    // A task that ends the slicing leaves the rest of the wait in one piece.
+    clock.setBetweenSlices([&] {
+        ++runs;
+        clock.setBetweenSlices({});
+    });
+    std::this_thread::sleep_for(25ms);
+    const auto start = clock.now();
+    clock.sleepUntil(start + 50ms);
+    EXPECT_EQ(runs, 3);
+    EXPECT_GE(clock.now() - start, 50ms);
+}
+
 } // namespace
 } // namespace automation
