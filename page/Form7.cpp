@@ -5,6 +5,7 @@
 #include "core/Module1.h"
 #include "core/Twips.h"
 #include "page/PageReport.h"
+#include "page/ReportBox.h"
 #include "page/ReportFile.h"
 #include "winlist/WebWindowList.h"
 
@@ -16,15 +17,6 @@ namespace tabulon {
 namespace {
 
 constexpr int kTextTop = 600;
-
-// The text box keeps lines apart with LF; the report's own line ends are CR LF.
-QString toDisplay(const std::string& text)
-{
-    QString display = QString::fromStdString(text);
-    display.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    display.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return display;
-}
 
 } // namespace
 
@@ -59,10 +51,12 @@ Form7::Form7(QWidget& owner, automation::Platform& platform, Module1& module, We
 
 void Form7::DispData()
 {
-    // A page with thousands of links takes a while: the windows keep painting meanwhile.
-    std::string text;
-    m_platform.clock.whileAnswering([&] { text = DispDataText(m_list.selectedWebWin()); });
-    Text1->setPlainText(toDisplay(text));
+    // A page with thousands of links takes a while: the windows keep painting meanwhile,
+    // while the browser reads the page and while the report goes into the box.
+    m_platform.clock.whileAnswering([this] {
+        fillInParts(*Text1, DispDataText(m_list.selectedWebWin()),
+                    [this] { m_platform.clock.betweenParts(); });
+    });
 }
 
 std::string Form7::reportText() const
