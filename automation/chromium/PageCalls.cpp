@@ -320,9 +320,7 @@ std::vector<FrameAddress> PageCalls::childFrames(const std::string& member,
                                   limits::kMaxFrames);
             if (elements.tooMany)
                 throw Error(member, "the page has more frames than the program reads");
-            for (const std::string& element : elements.objectIds)
-                frameIds.push_back(readNodeFrameId(
-                    pageCall(member, targetId, "DOM.describeNode", {{"objectId", element}})));
+            frameIds = describedFrameIds(member, targetId, elements.objectIds);
         } catch (const Error&) {
             release();
             throw;
@@ -350,6 +348,29 @@ std::vector<FrameAddress> PageCalls::childFrames(const std::string& member,
     read.childFrames = frames;
     read.childFramesStamp = m_reuse.now();
     return frames;
+}
+
+std::vector<std::string> PageCalls::describedFrameIds(const std::string& member,
+                                                      const std::string& targetId,
+                                                      const std::vector<std::string>& owners)
+{
+    // Every owner asked at once: one round trip however many frames the page has.
+    const std::string sessionId = m_targets.sessionFor(member, targetId);
+    const std::chrono::milliseconds limit = m_connection.settings().pageTimeout;
+    std::vector<DevToolsSession::Posted> posted;
+    posted.reserve(owners.size());
+    for (const std::string& owner : owners)
+        posted.push_back(m_connection.postKept(
+            {member, "DOM.describeNode", {{"objectId", owner}}, sessionId, limit}));
+    const auto answers = m_connection.collect(posted, m_connection.clock().now() + limit);
+    std::vector<std::string> frameIds;
+    frameIds.reserve(answers.size());
+    for (const DevToolsSession::Answer& answer : answers) {
+        if (answer.error)
+            throw Error(member, "a frame of the page could not be read");
+        frameIds.push_back(readNodeFrameId(answer.result));
+    }
+    return frameIds;
 }
 
 std::vector<FrameAddress> PageCalls::allFrames(const std::string& member,

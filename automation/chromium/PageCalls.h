@@ -112,6 +112,11 @@ private:
     nlohmann::json callInPage(const std::string& member, const std::string& targetId,
                               const std::string& declaration, const nlohmann::json& args,
                               bool byValue, const char* objectGroup = nullptr);
+    // The frame ids of the frame owner elements, in their order; raises Error(member)
+    // when one cannot be read.
+    std::vector<std::string> describedFrameIds(const std::string& member,
+                                               const std::string& targetId,
+                                               const std::vector<std::string>& owners);
     // The value of an evaluation; raises Error(member) for an exception in the page.
     static nlohmann::json valueOf(const std::string& member, const nlohmann::json& result);
 

@@ -14,6 +14,7 @@
 #include "automation/chromium/PipeTransport.h"
 #include "automation/local/LocalFileSystem.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -55,6 +56,11 @@ struct Model
     std::vector<json> unanswered;
     // Tabs that share a window with another (by default each has its own).
     std::map<std::string, std::int64_t> windowOfTab;
+    // Nodes are described only once this many are asked for, last first; each owner
+    // element's node has the frame id put here for it.
+    std::size_t describeTogether = 0;
+    std::vector<json> heldDescribes;
+    std::map<std::string, json> frameOfOwner;
 };
 
 // The page script a call runs: the PageScripts constant its declaration wraps.
@@ -169,6 +175,21 @@ struct ClientOverFakeBrowser : ::testing::Test
         }
         if (model.hung.count(session)) {
             model.waiting.push_back(r);
+            return std::nullopt;
+        }
+        if (method == "DOM.describeNode" && model.describeTogether > 0) {
+            model.heldDescribes.push_back(r);
+            if (model.heldDescribes.size() < model.describeTogether)
+                return std::nullopt;
+            std::reverse(model.heldDescribes.begin(), model.heldDescribes.end());
+            for (const json& held : model.heldDescribes) {
+                const json& frameId = model.frameOfOwner[held["params"]["objectId"]];
+                if (frameId.is_null())
+                    fake->fail(held, "No node with given id found");
+                else
+                    fake->reply(held, {{"node", {{"frameId", frameId}}}});
+            }
+            model.heldDescribes.clear();
             return std::nullopt;
         }
         if (method == "Page.createIsolatedWorld")
@@ -902,6 +923,52 @@ TEST_F(ClientOverFakeBrowser, EventsAndFrameTreesOfAnyShapeAreTakenInOrPassedOve
         EXPECT_NO_THROW(frames = client->childFrames("test", "A"));
         EXPECT_EQ(frames.size(), 1u);
     }
+}
+
+TEST_F(ClientOverFakeBrowser, AFramesOwnersAreAllDescribedInOneRoundTripAndKeepTheirOrder)
+{
+    show({page("A", "http://a/")});
+    ASSERT_EQ(client->pageTargets().size(), 1u);
+    {
+        std::lock_guard lock(model.mutex);
+        model.scripted[scripts::kFrameOwners] = {{"result", {{"objectId", "O"}}}};
+        model.answers["Runtime.getProperties"] = {
+            {"result",
+             {{{"name", "0"}, {"value", {{"objectId", "E0"}}}},
+              {{"name", "1"}, {"value", {{"objectId", "E1"}}}},
+              {{"name", "2"}, {"value", {{"objectId", "E2"}}}}}}};
+        model.answers["Page.getFrameTree"] = {
+            {"frameTree",
+             {{"frame", {{"id", "A"}, {"url", "http://a/"}}},
+              {"childFrames",
+               {{{"frame", {{"id", "F1"}, {"url", "http://a/one"}}}},
+                {{"frame", {{"id", "F2"}, {"url", "http://a/two"}}}},
+                {{"frame", {{"id", "F3"}, {"url", "http://a/three"}}}}}}}}};
+        // The browser answers none until all three are asked: one at a time, it would
+        // never answer the first.
+        model.describeTogether = 3;
+        model.frameOfOwner = {{"E0", "F3"}, {"E1", "F1"}, {"E2", "F2"}};
+    }
+    std::vector<FrameAddress> frames;
+    ASSERT_NO_THROW(frames = client->childFrames("test", "A"));
+    std::vector<std::string> urls;
+    urls.reserve(frames.size());
+    for (const FrameAddress& frame : frames)
+        urls.push_back(frame.url);
+    EXPECT_EQ(urls, (std::vector<std::string>{"http://a/three", "http://a/one", "http://a/two"}));
+
+    // One that cannot be described fails the reading, and costs the page nothing after.
+    {
+        std::lock_guard lock(model.mutex);
+        model.frameOfOwner.erase("E1");
+    }
+    client->invalidate();
+    EXPECT_THROW(client->childFrames("test", "A"), Error);
+    {
+        std::lock_guard lock(model.mutex);
+        model.describeTogether = 0;
+    }
+    EXPECT_EQ(tab("A")->Document()->Title(), "Doc");
 }
 
 TEST_F(ClientOverFakeBrowser, AStoppedBrowserCostsOneWaitThenEveryCallFailsAtOnceUntilItAnswers)

@@ -56,6 +56,15 @@ public:
             message["sessionId"] = request["sessionId"];
         send(message);
     }
+    // Answers a request the answer function left open with a protocol error.
+    void fail(const nlohmann::json& request, const std::string& why)
+    {
+        nlohmann::json message = {{"id", request["id"]},
+                                  {"error", {{"code", -32000}, {"message", why}}}};
+        if (request.contains("sessionId"))
+            message["sessionId"] = request["sessionId"];
+        send(message);
+    }
     void event(const std::string& method, const nlohmann::json& params,
                const std::string& sessionId = {})
     {
