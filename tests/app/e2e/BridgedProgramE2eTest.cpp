@@ -318,6 +318,10 @@ TEST_P(BridgedCommandsE2e, TheSelectedRowsCommandsActOnABridgedTab)
     ASSERT_TRUE(form2);
     form2->Command1->click();
     EXPECT_TRUE(RealProgram::eventually([&] { return std::abs(zoom() - 1.1) < 0.01; })) << zoom();
+    // "+" five times in all: the page is shown at the factor the dialog shows (1.61).
+    for (int i = 0; i < 4; ++i)
+        form2->Command1->click();
+    EXPECT_TRUE(RealProgram::eventually([&] { return std::abs(zoom() - 1.61) < 0.01; })) << zoom();
     form2->Command3->click();
     EXPECT_TRUE(RealProgram::eventually([&] { return std::abs(zoom() - 1.0) < 0.01; })) << zoom();
     form2->hide();
