@@ -6,6 +6,7 @@
 #include "automation/PageWindow.h"
 #include "automation/Shell.h"
 #include "automation/WindowManager.h"
+#include "automation/WindowStateName.h"
 #include "base/Utf8.h"
 
 #include <nlohmann/json.hpp>
@@ -21,30 +22,6 @@ namespace {
 // The longest address kept: a browser refuses far shorter ones, and a damaged page
 // must not make the files grow without end.
 constexpr std::size_t kMaxAddressBytes = std::size_t{64} << 10;
-
-const char* stateName(WindowState state)
-{
-    switch (state) {
-    case WindowState::Minimized:
-        return "minimized";
-    case WindowState::Maximized:
-        return "maximized";
-    case WindowState::Normal:
-        break;
-    }
-    return "normal";
-}
-
-std::optional<WindowState> stateFromName(const std::string& name)
-{
-    if (name == "normal")
-        return WindowState::Normal;
-    if (name == "minimized")
-        return WindowState::Minimized;
-    if (name == "maximized")
-        return WindowState::Maximized;
-    return std::nullopt;
-}
 
 // The browser window's page window, through which it is moved and sized.
 std::shared_ptr<automation::PageWindow> pageWindowOf(automation::Browser& browser)
@@ -157,7 +134,7 @@ json toJson(const SavedWindow& saved)
                            {"top", saved.bounds->top},
                            {"width", saved.bounds->width},
                            {"height", saved.bounds->height}};
-    value["state"] = stateName(saved.state);
+    value["state"] = automation::windowStateName(saved.state);
     value["browser"] = saved.browser;
     return value;
 }
@@ -182,7 +159,7 @@ std::optional<SavedWindow> savedWindowFromJson(const json& value)
     if (value.contains("state")) {
         if (!value["state"].is_string())
             return std::nullopt;
-        const auto state = stateFromName(value["state"].get<std::string>());
+        const auto state = automation::windowStateFromName(value["state"].get<std::string>());
         if (!state)
             return std::nullopt;
         saved.state = *state;

@@ -2,6 +2,7 @@
 
 #include "automation/Error.h"
 #include "automation/Limits.h"
+#include "automation/WindowStateName.h"
 #include "automation/bridged/BridgeHub.h"
 #include "automation/bridged/BridgePeer.h"
 #include "automation/bridged/BridgedBrowser.h"
@@ -35,17 +36,7 @@ std::optional<std::string> titleOfCaption(const std::string& caption)
 
 const char* stateName(WindowState state, bool fullscreen)
 {
-    if (fullscreen)
-        return "fullscreen";
-    switch (state) {
-    case WindowState::Minimized:
-        return "minimized";
-    case WindowState::Maximized:
-        return "maximized";
-    case WindowState::Normal:
-        break;
-    }
-    return "normal";
+    return fullscreen ? "fullscreen" : windowStateName(state);
 }
 
 } // namespace

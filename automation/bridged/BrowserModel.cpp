@@ -1,6 +1,7 @@
 #include "automation/bridged/BrowserModel.h"
 
 #include "automation/Limits.h"
+#include "automation/WindowStateName.h"
 #include "automation/chromium/Checked.h"
 
 #include <algorithm>
@@ -38,9 +39,7 @@ std::optional<BridgeWindow> readWindow(const json& value)
     window.id = *id;
     const std::string state = checked::lineAt(value, "state", 32);
     window.fullscreen = state == "fullscreen";
-    window.state = state == "minimized"   ? WindowState::Minimized
-                   : state == "maximized" ? WindowState::Maximized
-                                          : WindowState::Normal;
+    window.state = windowStateFromName(state).value_or(WindowState::Normal);
     window.focused = checked::booleanAt(value, "focused", false);
     window.bounds = {coordinate(value, "left", -kMaxCoordinate),
                      coordinate(value, "top", -kMaxCoordinate), coordinate(value, "width", 0),

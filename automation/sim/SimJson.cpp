@@ -1,6 +1,7 @@
 #include "automation/sim/SimJson.h"
 
 #include "automation/HtmlDocument.h"
+#include "automation/WindowStateName.h"
 #include "automation/sim/SimControl.h"
 
 #include <set>
@@ -246,27 +247,10 @@ bool setField(SimWindow& window, const std::string& key, const json& item,
 
 } // namespace
 
-const char* stateName(WindowState state)
-{
-    switch (state) {
-    case WindowState::Minimized:
-        return "minimized";
-    case WindowState::Maximized:
-        return "maximized";
-    case WindowState::Normal:
-        break;
-    }
-    return "normal";
-}
-
 WindowState stateFromName(const std::string& name)
 {
-    if (name == "normal")
-        return WindowState::Normal;
-    if (name == "minimized")
-        return WindowState::Minimized;
-    if (name == "maximized")
-        return WindowState::Maximized;
+    if (const auto state = windowStateFromName(name))
+        return *state;
     fail("unknown window state \"" + name + "\"");
 }
 
@@ -342,7 +326,7 @@ json windowToJson(const SimWindow& window)
                  : window.kind == SimKind::Folder ? "folder"
                                                   : "other"},
         {"hwnd", window.hwnd},
-        {"state", stateName(window.state)},
+        {"state", windowStateName(window.state)},
         {"bounds",
          {window.bounds.left, window.bounds.top, window.bounds.width, window.bounds.height}},
         {"closed", window.closed},

@@ -32,7 +32,6 @@ void applyWindowChange(SimControl& desktop, SimWindow& window, const nlohmann::j
 // A window as the dump shows it.
 nlohmann::json windowToJson(const SimWindow& window);
 
-const char* stateName(WindowState state);
 WindowState stateFromName(const std::string& name);
 
 } // namespace automation::sim
