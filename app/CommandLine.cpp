@@ -222,13 +222,14 @@ int runCommandLine(const QStringList& arguments, std::ostream& out, std::ostream
     parser.addPositionalArgument(
         QStringLiteral("command"),
         QStringLiteral("list [--json] | select ROW | run COMMAND | report ROW [--output FILE] | "
-                       "open-site NAME"),
+                       "open-site NAME | restore-layout NAME"),
         QStringLiteral("[command]"));
 
     const auto usage = [&](const QString& error) {
         err << "tabulon: " << utf8(error) << '\n'
             << "usage: tabulon [list [--json] | select ROW | run COMMAND | "
-               "report ROW [--output FILE] | open-site NAME]; tabulon --help says more\n";
+               "report ROW [--output FILE] | open-site NAME | restore-layout NAME]; "
+               "tabulon --help says more\n";
         return kUsage;
     };
 
@@ -311,6 +312,13 @@ int runCommandLine(const QStringList& arguments, std::ostream& out, std::ostream
             work = [name = words[1]](Remote& remote) {
                 return remote.call(QStringLiteral("OpenSite"), {name}, kCommandTimeoutMs) ? kDone
                                                                                           : kFailed;
+            };
+        } else if (command == QLatin1String("restore-layout")) {
+            expect(2);
+            work = [name = words[1]](Remote& remote) {
+                return remote.call(QStringLiteral("RestoreLayout"), {name}, kCommandTimeoutMs)
+                           ? kDone
+                           : kFailed;
             };
         } else {
             return usage(QStringLiteral("unknown command \"%1\"").arg(command));

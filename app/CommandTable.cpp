@@ -15,6 +15,10 @@ const std::vector<CommandEntry>& commandTable()
         {"minimize-all", "menuMinAll", &Form1::menuMinAll_Click, false},
         {"restore-all", "menuNorm", &Form1::menuNorm_Click, false},
         {"close-all", "menuCloseAll", &Form1::menuCloseAll_Click, false},
+        {"reopen", "menuReopen", &Form1::menuReopen_Click, false},
+        {"save-layout", "menuSaveLayout", &Form1::menuSaveLayout_Click, false},
+        {"delete-layout", "menuDelLayout", &Form1::menuDelLayout_Click, false},
+        {"export-list", "menuExportList", &Form1::menuExportList_Click, false},
         {"hide-bars", "menuHidebar", &Form1::menuHidebar_Click, false},
         {"show-bars", "menuAddressBar", &Form1::menuAddressBar_Click, false},
         {"expand-frames", "menuFrame", &Form1::menuFrame_Click, true},
@@ -29,6 +33,7 @@ const std::vector<CommandEntry>& commandTable()
         {"report", "menuInfo", &Form1::menuInfo_Click, true},
         {"always-on-top", "EverFront", &Form1::EverFront_Click, false},
         {"auto-minimize", "menuAutoMin", &Form1::menuAutoMin_Click, false},
+        {"all-rows", "menuAllRows", &Form1::menuAllRows_Click, false},
         {"quit", "menuEND", &Form1::menuEND_Click, false},
     };
     return table;

@@ -58,6 +58,8 @@ public:
     automation::Platform& platform() { return m_platform; }
     Module1& module() { return m_module; }
     WebWindowList& webWindows() { return m_list; }
+    // The saved layouts' names, in the order of the mLayout items.
+    std::vector<std::string> layoutNames() const { return m_layouts.names(); }
     automation::Hwnd hWnd() const { return m_hwnd; }
 
     // The main window's own state.

@@ -164,6 +164,22 @@ void TabulonAdaptor::OpenApp(const QString& name)
                    QStringLiteral("no registered application or file is named \"%1\"").arg(name));
 }
 
+void TabulonAdaptor::RestoreLayout(const QString& name)
+{
+    if (!running())
+        return;
+    Form1& form = m_program.mainWindow();
+    const std::vector<std::string> names = form.layoutNames();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (qs(names[i]) == name) {
+            run("RestoreLayout", [&] { form.mLayout_Click(static_cast<int>(i)); });
+            return;
+        }
+    }
+    sendErrorReply(QString::fromLatin1(kUnknownName),
+                   QStringLiteral("no saved layout is named \"%1\"").arg(name));
+}
+
 QString TabulonAdaptor::Report(int row)
 {
     if (!running())

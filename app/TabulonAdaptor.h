@@ -41,6 +41,8 @@ public Q_SLOTS:
     // Opens the registered site (application) with that menu caption.
     void OpenSite(const QString& name);
     void OpenApp(const QString& name);
+    // Puts the windows back as the saved layout of that name has them.
+    void RestoreLayout(const QString& name);
     // The page-information report of a row's window, lines ended with "\n".
     QString Report(int row);
     // Brings the window forward, restoring it when minimised.

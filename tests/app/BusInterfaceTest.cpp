@@ -50,6 +50,13 @@ public:
               "one\r\nhttp://one.example/\r\ntwo\r\nhttp://two.example/\r\n");
         write(folder + QStringLiteral("/applist.txt"),
               "first.txt\r\n/tmp/first.txt\r\nsecond.txt\r\n/tmp/second.txt\r\n");
+        write(folder + QStringLiteral("/layouts.json"), R"({"layouts": [
+            {"name": "仕事", "windows": [{"url": "http://a.example/", "state": "normal",
+              "bounds": {"left": 50, "top": 60, "width": 500, "height": 300}}]},
+            {"name": "家", "windows": [{"url": "http://b.example/", "state": "minimized",
+              "bounds": {"left": 5, "top": 6, "width": 700, "height": 500}},
+              {"url": "http://new.example/", "state": "normal",
+              "bounds": {"left": 70, "top": 80, "width": 640, "height": 480}}]}]})");
         program = std::make_unique<Program>(
             m_platform, ProgramFiles{folder.toStdString(), "tabulon"}, [this] { ended = true; });
         std::string error;
@@ -163,11 +170,13 @@ protected:
 
 // The names scripts rely on; each must do exactly what its menu item does.
 const char* const kCommands[] = {
-    "tile-vertical", "tile-horizontal", "tile-web",  "cascade",         "cascade-web",
-    "minimize-all",  "restore-all",     "close-all", "hide-bars",       "show-bars",
-    "expand-frames", "bring-to-front",  "close",     "minimize-others", "close-others",
-    "register-site", "open-again",      "font-size", "colors",          "report",
-    "always-on-top", "auto-minimize",   "quit"};
+    "tile-vertical", "tile-horizontal", "tile-web",      "cascade",
+    "cascade-web",   "minimize-all",    "restore-all",   "close-all",
+    "reopen",        "save-layout",     "delete-layout", "export-list",
+    "hide-bars",     "show-bars",       "expand-frames", "bring-to-front",
+    "close",         "minimize-others", "close-others",  "register-site",
+    "open-again",    "font-size",       "colors",        "report",
+    "always-on-top", "auto-minimize",   "all-rows",      "quit"};
 
 TEST_F(BusInterface, EveryCommandDoesWhatItsMenuItemDoes)
 {
@@ -211,6 +220,22 @@ TEST_F(BusInterface, SitesAndApplicationsOpenByTheirCaptions)
         EXPECT_EQ(call(QStringLiteral("OpenApp"), {app}).type(), QDBusMessage::ReplyMessage);
         EXPECT_EQ(byBus.outcome(folder()), expected);
     }
+}
+
+TEST_F(BusInterface, ALayoutIsRestoredByItsName)
+{
+    World& byMenu = open();
+    byMenu.form().mLayout_Click(1);
+    const nlohmann::json expected = byMenu.outcome(folder());
+    ASSERT_FALSE(expected["calls"].empty());
+
+    World& byBus = open();
+    const QDBusMessage reply = call(QStringLiteral("RestoreLayout"), {QString::fromUtf8("家")});
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    EXPECT_EQ(byBus.outcome(folder()), expected);
+    expectError(call(QStringLiteral("RestoreLayout"), {QStringLiteral("家 ")}),
+                TabulonAdaptor::kUnknownName);
+    EXPECT_TRUE(byBus.outcome(folder())["calls"].empty());
 }
 
 TEST_F(BusInterface, TheListIsTheWindowsRowsAndSelectMovesTheWindowsSelection)

@@ -65,7 +65,8 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutABus)
     EXPECT_EQ(version.out, std::string("tabulon ") + TABULON_VERSION + "\n");
     const auto help = copy.run({QStringLiteral("--help")});
     EXPECT_EQ(help.status, 0);
-    for (const char* word : {"list", "select", "run", "report", "open-site", "--json", "--output"})
+    for (const char* word :
+         {"list", "select", "run", "report", "open-site", "restore-layout", "--json", "--output"})
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
 }
 
@@ -142,6 +143,7 @@ TEST_F(CommandLineOnBus, TheFirstCommandStartsTabulonAndTheOthersDriveIt)
     expectFailure({QStringLiteral("select"), QString::number(rows.size() + 1)});
     expectFailure({QStringLiteral("run"), QStringLiteral("tile")});
     expectFailure({QStringLiteral("open-site"), QStringLiteral("no such site")});
+    expectFailure({QStringLiteral("restore-layout"), QStringLiteral("no such layout")});
     EXPECT_EQ(run({QStringLiteral("select"), QStringLiteral("0")}).status, 0);
     expectFailure({QStringLiteral("run"), QStringLiteral("close")});
     expectFailure({QStringLiteral("report"), QStringLiteral("0")});
