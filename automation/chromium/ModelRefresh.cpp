@@ -122,12 +122,15 @@ void ModelRefresh::send(const Pending& pending, const std::string& method, json 
 {
     const ChromiumSettings& settings = m_connection.settings();
     const bool inPage = !sessionId.empty();
+    Pending sent = pending;
+    if (sent.step == Step::Targets)
+        sent.askedAt = m_targets.mark();
     DevToolsSession::Posted posted = m_connection.session(kMember).postKept(
         {kMember, method, std::move(params), sessionId,
          inPage ? settings.pageTimeout : settings.browserTimeout});
     const auto id = posted.id;
     if (id != 0)
-        m_pending.emplace(id, std::make_pair(std::move(posted), pending));
+        m_pending.emplace(id, std::make_pair(std::move(posted), std::move(sent)));
     else if (inPage)
         m_pages.markBusy(pending.targetId);
 }
@@ -220,7 +223,7 @@ void ModelRefresh::answered(const Pending& pending, const json& result)
     const std::string& tab = pending.targetId;
     switch (pending.step) {
     case Step::Targets: {
-        std::vector<std::string> pages = m_targets.takeTargetList(result);
+        std::vector<std::string> pages = m_targets.takeTargetList(result, pending.askedAt);
         for (const std::string& id : pages)
             ask(id);
         listFound(std::move(pages));

@@ -63,6 +63,8 @@ private:
         Step step = Step::Targets;
         std::string targetId;
         std::int64_t windowId = 0;
+        // For the target list: where the registry stood when it was sent.
+        std::uint64_t askedAt = 0;
     };
 
     void post(const Pending& pending, const std::string& method, nlohmann::json params,

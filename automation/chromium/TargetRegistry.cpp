@@ -37,6 +37,7 @@ void TargetRegistry::clear()
 {
     m_targets.clear();
     m_closing.clear();
+    m_forgotten.clear();
 }
 
 TargetRegistry::Target* TargetRegistry::record(const std::string& targetId, const TargetInfo* info)
@@ -45,8 +46,10 @@ TargetRegistry::Target* TargetRegistry::record(const std::string& targetId, cons
         return nullptr;
     Target& target = m_targets[targetId];
     const bool known = target.order != 0;
-    if (!known)
-        target.order = m_nextOrder++;
+    if (!known) {
+        target.order = ++m_sequence;
+        m_forgotten.erase(targetId);
+    }
     if (info) {
         // Another document: the program's world in the old one is gone with it.
         if (known && info->url != target.url) {
@@ -73,6 +76,14 @@ void TargetRegistry::forget(const std::string& targetId)
 {
     if (m_targets.erase(targetId) == 0)
         return;
+    // Bounded: a list read after this many more targets went is long out of date.
+    if (m_forgotten.size() >= kMaxTargets) {
+        const auto oldest =
+            std::min_element(m_forgotten.begin(), m_forgotten.end(),
+                             [](const auto& a, const auto& b) { return a.second < b.second; });
+        m_forgotten.erase(oldest);
+    }
+    m_forgotten[targetId] = ++m_sequence;
     for (TargetListener* listener : m_listeners)
         listener->targetGone(targetId);
 }
@@ -211,6 +222,7 @@ std::vector<std::string> TargetRegistry::pageTargets()
     if (!m_connection.connected())
         return {};
     json result;
+    const std::uint64_t askedAt = mark();
     try {
         result = m_connection.browserCall("windows", "Target.getTargets");
     } catch (const Error&) {
@@ -219,7 +231,7 @@ std::vector<std::string> TargetRegistry::pageTargets()
             return {};
         throw;
     }
-    return takeTargetList(result);
+    return takeTargetList(result, askedAt);
 }
 
 std::vector<std::string> TargetRegistry::knownPages() const
@@ -232,13 +244,17 @@ std::vector<std::string> TargetRegistry::knownPages() const
     return inOrder(std::move(pages));
 }
 
-std::vector<std::string> TargetRegistry::takeTargetList(const json& result)
+std::vector<std::string> TargetRegistry::takeTargetList(const json& result, std::uint64_t askedAt)
 {
+    const auto goneSince = [&](const std::string& id) {
+        const auto it = m_forgotten.find(id);
+        return it != m_forgotten.end() && it->second > askedAt;
+    };
     std::vector<std::pair<std::uint64_t, std::string>> pages;
     std::set<std::string> present;
     for (const TargetInfo& info : readTargetInfos(result)) {
         present.insert(info.targetId);
-        if (!info.listed() || m_closing.count(info.targetId))
+        if (!info.listed() || m_closing.count(info.targetId) || goneSince(info.targetId))
             continue;
         if (const Target* target = record(info.targetId, &info))
             pages.emplace_back(target->order, info.targetId);
@@ -246,8 +262,11 @@ std::vector<std::string> TargetRegistry::takeTargetList(const json& result)
     std::erase_if(m_closing, [&](const std::string& id) { return !present.count(id); });
     std::vector<std::string> gone;
     for (const auto& [id, target] : m_targets) {
-        if (!present.count(id) || m_closing.count(id))
+        if (m_closing.count(id) || (!present.count(id) && target.order <= askedAt))
             gone.push_back(id);
+        else if (!present.count(id) && target.kind == TargetKind::Page &&
+                 target.url.rfind("devtools://", 0) != 0)
+            pages.emplace_back(target.order, id);
     }
     for (const std::string& id : gone)
         forget(id);

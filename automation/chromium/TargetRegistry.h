@@ -61,8 +61,13 @@ public:
 
     // The tabs in order of discovery, from one target list; empty without a browser.
     std::vector<std::string> pageTargets();
-    // The same from a target list the caller asked for.
-    std::vector<std::string> takeTargetList(const nlohmann::json& result);
+    // A point in what the registry has been told: a target list asked for now answers
+    // for everything before it, and nothing after.
+    std::uint64_t mark() const { return m_sequence; }
+    // The same as pageTargets from a target list the caller asked for at askedAt. The
+    // answer may be read after later events and calls: a target first seen since then
+    // is kept though the list lacks it, and one gone since then stays gone.
+    std::vector<std::string> takeTargetList(const nlohmann::json& result, std::uint64_t askedAt);
     // The tabs in order of discovery, as the events told of them, without asking.
     std::vector<std::string> knownPages() const;
     bool knows(const std::string& targetId) const { return m_targets.count(targetId) > 0; }
@@ -110,7 +115,10 @@ private:
     BrowserConnection& m_connection;
     std::vector<TargetListener*> m_listeners;
     std::map<std::string, Target> m_targets;
-    std::uint64_t m_nextOrder = 1;
+    // Counts what the registry was told: a target's order is its count when first
+    // seen, and a forgotten one's is kept below.
+    std::uint64_t m_sequence = 0;
+    std::map<std::string, std::uint64_t> m_forgotten;
     // Tabs the program closed that the browser may list a moment longer.
     std::set<std::string> m_closing;
 };

@@ -61,6 +61,10 @@ struct Model
     std::size_t describeTogether = 0;
     std::vector<json> heldDescribes;
     std::map<std::string, json> frameOfOwner;
+    // Target lists are taken as they stand when asked for, but given only when the
+    // test says.
+    bool holdTargetLists = false;
+    std::vector<std::pair<json, json>> heldTargetLists; // request, its answer
 };
 
 // The page script a call runs: the PageScripts constant its declaration wraps.
@@ -136,8 +140,13 @@ struct ClientOverFakeBrowser : ::testing::Test
         }
         if (const auto it = model.answers.find(method); it != model.answers.end())
             return it->second;
-        if (method == "Target.getTargets")
+        if (method == "Target.getTargets") {
+            if (model.holdTargetLists) {
+                model.heldTargetLists.emplace_back(r, json{{"targetInfos", model.targets}});
+                return std::nullopt;
+            }
             return json{{"targetInfos", model.targets}};
+        }
         if (method == "Target.attachToTarget")
             return json{{"sessionId", sessionOf(params["targetId"])}};
         if (method == "Browser.getWindowForTarget") {
@@ -314,6 +323,58 @@ TEST_F(ClientOverFakeBrowser, TabsKeepTheOrderTheyWereFirstSeenIn)
     listedUrls();
     show({page("A", "http://a/"), page("C", "http://c/"), page("B", "http://b/")});
     EXPECT_EQ(listedUrls(), (std::vector<std::string>{"http://b/", "http://c/", "http://a/"}));
+}
+
+TEST_F(ClientOverFakeBrowser, ATargetListReadLateKeepsWhatCameAfterItAndBringsBackNothingThatWent)
+{
+    show({page("A", "http://a/"), page("B", "http://b/")});
+    ASSERT_TRUE(refresh());
+    // A rebuild asks for the list, and the browser takes it as the tabs are now...
+    {
+        std::lock_guard lock(model.mutex);
+        model.holdTargetLists = true;
+    }
+    EXPECT_FALSE(client->beginRefresh());
+    fake->settle();
+    // ...but before its answer comes, a window opens, a cross-site frame of A comes,
+    // B closes, and a second window opens.
+    const json frame = {
+        {"targetId", "F"}, {"type", "iframe"}, {"url", "http://f/"}, {"parentId", "A"}};
+    const auto opens = [&](const std::string& id) {
+        {
+            std::lock_guard lock(model.mutex);
+            model.answers["Target.createTarget"] = {{"targetId", id}};
+        }
+        fake->event("Target.targetCreated", {{"targetInfo", page(id, "about:blank")}});
+        return client->createWindow("test");
+    };
+    fake->event("Target.targetDestroyed", {{"targetId", "B"}});
+    ASSERT_EQ(opens("N"), "N");
+    fake->event("Target.attachedToTarget", {{"sessionId", sessionOf("F")}, {"targetInfo", frame}});
+    fake->settle();
+    client->takeEvents();
+    std::vector<std::pair<json, json>> held;
+    {
+        std::lock_guard lock(model.mutex);
+        model.holdTargetLists = false;
+        held.swap(model.heldTargetLists);
+    }
+    ASSERT_EQ(held.size(), 1u);
+    fake->reply(held[0].first, held[0].second);
+    for (int i = 0; i < 10 && !client->continueRefresh(); ++i)
+        fake->settle();
+    EXPECT_EQ(client->listedPages(), (std::vector<std::string>{"A", "N"}));
+    show({page("A", "http://a/"), page("N", "about:blank"), frame, page("M", "about:blank")});
+    ASSERT_EQ(opens("M"), "M");
+
+    // The first new window keeps its place before the second, the frame is still A's,
+    // B stays gone.
+    EXPECT_EQ(client->pageTargets(), (std::vector<std::string>{"A", "N", "M"}));
+    std::vector<std::string> below;
+    for (const FrameAddress& address : client->allFrames("test", "A"))
+        below.push_back(address.url);
+    EXPECT_EQ(below, std::vector<std::string>{"http://f/"});
+    EXPECT_FALSE(client->knows("B"));
 }
 
 TEST_F(ClientOverFakeBrowser, AClosedTabIsNotListedWhileTheBrowserStillReportsIt)
