@@ -262,15 +262,41 @@ std::vector<std::string> TargetRegistry::takeTargetList(const json& result, std:
     std::erase_if(m_closing, [&](const std::string& id) { return !present.count(id); });
     std::vector<std::string> gone;
     for (const auto& [id, target] : m_targets) {
-        if (m_closing.count(id) || (!present.count(id) && target.order <= askedAt))
+        // The list may lack a cross-site frame the browser has told of (one still
+        // loading): frames come and go by the events alone.
+        const bool absent = !present.count(id) && target.kind != TargetKind::Frame;
+        if (m_closing.count(id) || (absent && target.order <= askedAt))
             gone.push_back(id);
-        else if (!present.count(id) && target.kind == TargetKind::Page &&
+        else if (absent && target.kind == TargetKind::Page &&
                  target.url.rfind("devtools://", 0) != 0)
             pages.emplace_back(target.order, id);
     }
     for (const std::string& id : gone)
         forget(id);
+    forgetFramesOfClosedPages();
     return inOrder(std::move(pages));
+}
+
+void TargetRegistry::forgetFramesOfClosedPages()
+{
+    // A frame whose tab went without the frame's own event.
+    std::vector<std::string> orphans;
+    for (const auto& [id, target] : m_targets) {
+        if (target.kind != TargetKind::Frame)
+            continue;
+        std::string parent = target.parentId;
+        for (int depth = 0; depth < limits::kMaxFrameDepth; ++depth) {
+            const auto up = m_targets.find(parent);
+            if (up == m_targets.end() || up->second.kind != TargetKind::Frame) {
+                if (up == m_targets.end())
+                    orphans.push_back(id);
+                break;
+            }
+            parent = up->second.parentId;
+        }
+    }
+    for (const std::string& id : orphans)
+        forget(id);
 }
 
 std::string TargetRegistry::sessionFor(const std::string& member, const std::string& targetId)

@@ -107,6 +107,7 @@ private:
     // nullptr when it cannot be kept (too many already).
     Target* record(const std::string& targetId, const TargetInfo* info);
     void forget(const std::string& targetId);
+    void forgetFramesOfClosedPages();
     void followed(const TargetInfo& info);
     void attached(const AttachedToTarget& event);
     void detached(const DetachedFromTarget& event);

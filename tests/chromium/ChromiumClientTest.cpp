@@ -375,6 +375,15 @@ TEST_F(ClientOverFakeBrowser, ATargetListReadLateKeepsWhatCameAfterItAndBringsBa
         below.push_back(address.url);
     EXPECT_EQ(below, std::vector<std::string>{"http://f/"});
     EXPECT_FALSE(client->knows("B"));
+
+    // The browser's list may lack a frame it told of (one still loading): the frame
+    // goes only with its own event, or with its tab.
+    show({page("A", "http://a/"), page("N", "about:blank"), page("M", "about:blank")});
+    client->pageTargets();
+    EXPECT_TRUE(client->knows("F"));
+    show({page("N", "about:blank"), page("M", "about:blank")});
+    EXPECT_EQ(client->pageTargets(), (std::vector<std::string>{"N", "M"}));
+    EXPECT_FALSE(client->knows("F"));
 }
 
 TEST_F(ClientOverFakeBrowser, AClosedTabIsNotListedWhileTheBrowserStillReportsIt)
