@@ -199,19 +199,25 @@ std::string TargetRegistry::title(const std::string& targetId) const
     return it == m_targets.end() ? std::string() : it->second.title;
 }
 
+std::optional<std::string> TargetRegistry::topOf(const Target& frame) const
+{
+    std::string parent = frame.parentId;
+    for (int depth = 0; depth < limits::kMaxFrameDepth; ++depth) {
+        const auto up = m_targets.find(parent);
+        if (up == m_targets.end() || up->second.kind != TargetKind::Frame)
+            return parent;
+        parent = up->second.parentId;
+    }
+    return std::nullopt;
+}
+
 std::vector<std::string> TargetRegistry::framesBelow(const std::string& pageId) const
 {
     std::vector<std::pair<std::uint64_t, std::string>> below;
     for (const auto& [id, target] : m_targets) {
         if (target.kind != TargetKind::Frame)
             continue;
-        std::string parent = target.parentId;
-        for (int depth = 0; depth < limits::kMaxFrameDepth && !parent.empty() && parent != pageId;
-             ++depth) {
-            const auto up = m_targets.find(parent);
-            parent = up == m_targets.end() ? std::string() : up->second.parentId;
-        }
-        if (parent == pageId)
+        if (const auto top = topOf(target); top && *top == pageId)
             below.emplace_back(target.order, id);
     }
     return inOrder(std::move(below));
@@ -284,16 +290,8 @@ void TargetRegistry::forgetFramesOfClosedPages()
     for (const auto& [id, target] : m_targets) {
         if (target.kind != TargetKind::Frame)
             continue;
-        std::string parent = target.parentId;
-        for (int depth = 0; depth < limits::kMaxFrameDepth; ++depth) {
-            const auto up = m_targets.find(parent);
-            if (up == m_targets.end() || up->second.kind != TargetKind::Frame) {
-                if (up == m_targets.end())
-                    orphans.push_back(id);
-                break;
-            }
-            parent = up->second.parentId;
-        }
+        if (const auto top = topOf(target); top && !knows(*top))
+            orphans.push_back(id);
     }
     for (const std::string& id : orphans)
         forget(id);

@@ -108,6 +108,9 @@ private:
     Target* record(const std::string& targetId, const TargetInfo* info);
     void forget(const std::string& targetId);
     void forgetFramesOfClosedPages();
+    // Where a frame's chain of parent frames ends: its tab's id, or an id no longer
+    // known (the tab went); nothing when the chain is deeper than any page.
+    std::optional<std::string> topOf(const Target& frame) const;
     void followed(const TargetInfo& info);
     void attached(const AttachedToTarget& event);
     void detached(const DetachedFromTarget& event);
